@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Builds everything and runs every test: the native document and vectorizer
+# tests under ASan + UBSan, the Windows build's tests under Wine in a private
+# X display, and the 32-bit Windows compile.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/install-deps.sh
+source scripts/wine-env.sh
+
+cmake --preset native >/dev/null
+cmake --build --preset native -j2
+cmake --preset win64 >/dev/null
+cmake --build --preset win64 -j2
+cmake --preset i686 >/dev/null
+cmake --build --preset i686 -j2
+
+status=0
+ctest --preset native || status=1
+
+kwindra_prepare_wine
+kwindra_start_xvfb
+cleanup() {
+  "$WINESERVER" -k 2>/dev/null || true
+  "$WINESERVER" -w 2>/dev/null || true
+  kwindra_stop_xvfb
+}
+trap cleanup EXIT
+# A persistent wine server so that every test does not wait for it to exit.
+"$WINESERVER" -p
+"$WINE64" cmd /c exit </dev/null >/dev/null 2>&1 || true
+ctest --preset win64 || status=1
+exit $status
