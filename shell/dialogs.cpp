@@ -1,5 +1,7 @@
-#include <commdlg.h>
+// windows.h comes first: the common-control headers need its types.
 #include <windows.h>
+
+#include <commdlg.h>
 
 #include "document/app_state.h"
 #include "document/texts.h"

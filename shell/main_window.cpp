@@ -1,5 +1,7 @@
-#include <commctrl.h>
+// windows.h comes first: the common-control headers need its types.
 #include <windows.h>
+
+#include <commctrl.h>
 
 #include "document/app_state.h"
 #include "resources/resource.h"
