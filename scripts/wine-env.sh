@@ -4,8 +4,9 @@ KWINDRA_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 export WINEPREFIX="${WINEPREFIX:-$KWINDRA_ROOT/build/wineprefix}"
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
-export LC_ALL=pl_PL.UTF-8
 export LOCPATH="$KWINDRA_ROOT/build/locale"
+# LC_ALL=pl_PL.UTF-8 (code page 1250 under Wine) is set once the locale exists.
+if [ -d "$LOCPATH/pl_PL.UTF-8" ]; then { export LC_ALL=pl_PL.UTF-8; } 2>/dev/null; fi
 WINE64=/usr/lib/wine/wine64
 WINESERVER=/usr/lib/wine/wineserver64
 [ -x "$WINESERVER" ] || WINESERVER=wineserver
@@ -28,6 +29,7 @@ kwindra_prepare_wine() {
       touch "$WINEPREFIX/.kwindra-ready"
     fi
   ) 9>"$KWINDRA_ROOT/build/.wine-lock"
+  { export LC_ALL=pl_PL.UTF-8; } 2>/dev/null
 }
 
 # Starts a private X display unless one is given; sets DISPLAY.

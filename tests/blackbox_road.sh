@@ -1,0 +1,67 @@
+#!/usr/bin/env bash
+# The real program in the X display, driven only by the keyboard: open a
+# sample through the open chooser, "Licz", "Połącz liniami", save through the
+# save chooser, check the saved file and a screenshot pixel of the overlay,
+# then "Koniec" with exit status 0.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+exe=$1
+source "$root/scripts/wine-env.sh"
+kwindra_prepare_wine
+work=$(mktemp -d /tmp/kwindra-road.XXXXXX)
+trap 'rm -rf "$work"' EXIT
+python3 "$root/scripts/make-examples.py" "$work"
+dos() { echo "Z:${1//\//\\}"; }
+
+"$WINE64" "$exe" </dev/null >/dev/null 2>&1 &
+pid=$!
+timeout 20 xdotool search --sync --onlyvisible --name 'Kwindra' >/dev/null
+sleep 0.5
+xdotool key F10 Down Return  # Plik > Wczytaj rysunek
+timeout 10 xdotool search --sync --onlyvisible --name 'Otw' >/dev/null
+sleep 0.5
+xdotool type "$(dos "$work/l-shape.bmp")"
+xdotool key Return
+sleep 1.5
+xdotool key F10 Right Down Return  # Akcja > Licz
+sleep 1.5
+xdotool key F10 Right Down Down Return  # Akcja > Połącz liniami
+sleep 1
+import -window root "$work/shot.png"
+xdotool key F10 Down Down Return  # Plik > Zapisz aktualny obrazek
+timeout 10 xdotool search --sync --onlyvisible --name 'Zapisz' >/dev/null
+sleep 0.5
+xdotool type "$(dos "$work/saved")"
+xdotool key Return
+for _ in $(seq 50); do
+  [ -f "$work/saved" ] && [ "$(stat -c %s "$work/saved")" = 216054 ] && break
+  sleep 0.1
+done
+xdotool key F10 Down Up Return  # Plik > Koniec
+status=0
+wait "$pid" || status=$?
+[ "$status" = 0 ] || { echo "exit status $status"; exit 1; }
+
+# The saved picture: 300 x 240, green line pixels on black, the two ends and
+# the corner of the L marked (yellow on the line).
+python3 - "$work/saved" <<'PY'
+import struct, sys
+data = open(sys.argv[1], 'rb').read()
+assert data[:2] == b'BM' and len(data) == 216054, len(data)
+assert struct.unpack_from('<I', data, 2)[0] == 216054 and struct.unpack_from('<I', data, 10)[0] == 54
+w, h = struct.unpack_from('<ii', data, 18)
+assert (w, h) == (300, 240), (w, h)
+stride = (3 * w + 3) & ~3
+def pixel(x, y):
+    i = 54 + (h - 1 - y) * stride + 3 * x
+    return tuple(data[i:i + 3])
+assert pixel(50, 100) == (0, 255, 0), pixel(50, 100)
+assert pixel(10, 10) == (0, 0, 0)
+marked = [(x, y) for y in range(h) for x in range(w) if pixel(x, y)[2] == 255]
+assert len(marked) == 3 and (50, 30) in marked and (249, 200) in marked, marked
+assert all(pixel(x, y) == (0, 255, 255) for x, y in marked), marked
+PY
+# The overlay on screen: red polyline pixels over the picture.
+red=$(convert "$work/shot.png" -crop 700x600+0+0 txt:- | grep -c '#FF0000' || true)
+[ "$red" -gt 100 ] || { echo "no overlay on screen ($red red pixels)"; exit 1; }
+echo "road passed: saved file checked, $red red overlay pixels"
