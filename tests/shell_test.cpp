@@ -248,3 +248,61 @@ TEST_F(ShellTest, PreferencesRefuseWhatIsNotPositiveAndCancelKeeps) {
 }
 
 }  // namespace
+
+namespace {
+
+COLORREF WindowPixel(HWND window, int x, int y) {
+  HDC dc = GetDC(window);
+  const COLORREF colour = GetPixel(dc, x, y);
+  ReleaseDC(window, dc);
+  return colour;
+}
+
+TEST_F(ShellTest, ViewStretchesThePictureAndTheOverlayTogether) {
+  std::vector<std::pair<int, int>> line;
+  for (int x = 3; x <= 150; ++x) line.push_back({x, 30});
+  const std::string path = TempPath("wide.bmp");
+  WriteBytes(path, MakeLinePicture(200, 50, line));
+  ASSERT_EQ(LoadBmp(path.c_str(), window), 1);
+  FitWindowToImage(window);
+  // Twice as wide as the picture.
+  RECT frame;
+  GetWindowRect(window, &frame);
+  SetWindowPos(window, nullptr, 0, 0, frame.right - frame.left + 200, frame.bottom - frame.top,
+               SWP_NOMOVE);
+  ASSERT_EQ(app.clientWidth, 400);
+  ASSERT_EQ(app.clientHeight - STATUS_BAR_HEIGHT, 50);
+  UpdateWindow(window);
+  EXPECT_EQ(WindowPixel(window, 200, 30), RGB(0, 255, 0));
+  EXPECT_EQ(WindowPixel(window, 200, 20), RGB(0, 0, 0));
+
+  app.criticalPoints[0] = {3, 30};
+  app.criticalPoints[1] = {150, 30};
+  app.criticalCount = 2;
+  Command(IDM_TOGGLE_LINES);
+  UpdateWindow(window);
+  EXPECT_EQ(WindowPixel(window, 6, 30), RGB(0, 0, 255));    // (3, 30) scaled
+  EXPECT_EQ(WindowPixel(window, 300, 30), RGB(0, 0, 255));  // (150, 30) scaled
+  EXPECT_EQ(WindowPixel(window, 200, 30), RGB(255, 0, 0));  // on the segment
+  EXPECT_EQ(WindowPixel(window, 350, 30), RGB(0, 0, 0));    // past its end
+}
+
+TEST_F(ShellTest, CloseAndExitRequestQuitWithZero) {
+  for (bool close : {true, false}) {
+    SCOPED_TRACE(close);
+    if (close) {
+      WriteBytes(TempPath("close.bmp"), MakeLinePicture(4, 4, {{1, 1}}));
+      ASSERT_EQ(LoadBmp(TempPath("close.bmp").c_str(), window), 1);
+      SendMessageA(window, WM_CLOSE, 0, 0);
+      EXPECT_EQ(app.fileImage, nullptr);
+      EXPECT_EQ(app.grayRaster, nullptr);
+    } else {
+      Command(IDM_EXIT);
+    }
+    MSG message;
+    ASSERT_TRUE(PeekMessageA(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+    EXPECT_EQ(message.wParam, 0u);
+  }
+}
+
+}  // namespace
