@@ -306,3 +306,31 @@ TEST_F(ShellTest, CloseAndExitRequestQuitWithZero) {
 }
 
 }  // namespace
+
+namespace {
+
+Answer PressEscape() {
+  return [](HWND dialog) {
+    HWND field = GetDlgItem(dialog, IDC_EPSILON);
+    PostMessageW(field, WM_KEYDOWN, VK_ESCAPE, 0);
+    PostMessageW(field, WM_KEYUP, VK_ESCAPE, 0);
+  };
+}
+
+TEST_F(ShellTest, EscapeLeavesEpsilonAlone) {
+  Command(IDM_PREFERENCES, {[](HWND dialog) {
+            SetDlgItemTextA(dialog, IDC_EPSILON, "77");
+            PressEscape()(dialog);
+          }});
+  EXPECT_EQ(app.epsilon, 1.0);
+  EXPECT_EQ(Status(), L"Gotów!");
+}
+
+TEST_F(ShellTest, CancelledOpenChooserKeepsTheStatusText) {
+  Command(IDM_LOAD, {Press(IDCANCEL)});
+  EXPECT_EQ(Status(), L"Wczytywanie obrazka...");
+  EXPECT_EQ(app.imageWidth, 640);
+  ASSERT_EQ(seen.size(), 1u);  // the chooser only: a cancel is no failure
+}
+
+}  // namespace
