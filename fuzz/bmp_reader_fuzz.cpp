@@ -1,0 +1,76 @@
+// libFuzzer harness over the BMP reader: each input is loaded as a file;
+// an accepted picture is rebuilt, traced, simplified in both modes, saved
+// and read back, and the document's invariants are checked on the way.
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "document/app_state.h"
+#include "document/bmp_reader.h"
+#include "document/bmp_writer.h"
+#include "document/display_image.h"
+#include "tests/recording_seam.h"
+#include "vectorize/chain_simplifier.h"
+#include "vectorize/line_tracer.h"
+
+namespace {
+
+std::string Path(const char* name) {
+  return "/dev/shm/kwindra-fuzz-" + std::to_string(getpid()) + "-" + name;
+}
+
+void Check(bool condition, const char* what) {
+  if (!condition) {
+    std::fprintf(stderr, "invariant broken: %s\n", what);
+    std::abort();
+  }
+}
+
+void CheckDocument() {
+  Check(app.imageWidth > 0 && app.imageHeight > 0, "positive size");
+  const uint64_t rows = RowStride(app.imageWidth) * app.imageHeight;
+  Check(app.fileImageSize >= kInfoHeaderSize + rows, "file image holds the rows");
+  Check(app.chainLength >= 0 && app.chainLength <= kChainCapacity, "chain capacity");
+  Check(app.criticalCount >= 0 && app.criticalCount <= kCriticalCapacity, "point capacity");
+  for (int n = 0; n < app.criticalCount; ++n) {
+    const Point p = app.criticalPoints[n];
+    Check(p.x >= 0 && p.y >= 0 && p.x < app.imageWidth && p.y < app.imageHeight, "point inside");
+  }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  const std::string in = Path("in.bmp"), out = Path("out.bmp");
+  std::FILE* file = std::fopen(in.c_str(), "wb");
+  std::fwrite(data, 1, size, file);
+  std::fclose(file);
+  ResetDocument();
+  ClearRecordings();
+  if (LoadBmp(in.c_str(), nullptr) == 1) {
+    CheckDocument();
+    const int32_t width = app.imageWidth, height = app.imageHeight;
+    for (int mode : {1, 0}) {
+      // The straightforward simplifier is quadratic in a segment's length:
+      // keep the fuzzed chains short enough to stay fast.
+      app.chainLength = 0;
+      TraceLine();
+      if (app.chainLength > 3000) app.chainLength = 3000;
+      app.criticalCount = SimplifyChain(app.chainCodes, app.chainStart.x, app.chainStart.y,
+                                        app.chainLength, app.epsilon, mode, app.criticalPoints);
+      CheckDocument();
+      BuildDisplayImage(nullptr);
+    }
+    Check(SaveBmp(out.c_str(), nullptr) == 1, "save");
+    app.criticalCount = 0;
+    Check(LoadBmp(out.c_str(), nullptr) == 1, "saved file reads back");
+    Check(app.imageWidth == width && app.imageHeight == height, "same size after save");
+    CheckDocument();
+    std::remove(out.c_str());
+  }
+  ResetDocument();
+  std::remove(in.c_str());
+  return 0;
+}
