@@ -57,7 +57,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       // keep the fuzzed chains short enough to stay fast.
       app.chainLength = 0;
       TraceLine();
-      if (app.chainLength > 3000) app.chainLength = 3000;
+      if (app.chainLength > 300) app.chainLength = 300;
       app.criticalCount = SimplifyChain(app.chainCodes, app.chainStart.x, app.chainStart.y,
                                         app.chainLength, app.epsilon, mode, app.criticalPoints);
       CheckDocument();
