@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
-# Builds the reader's fuzzer with clang and runs it over its seed corpus.
+# Builds the reader's fuzzer with clang and runs it over its seed corpus
+# (clang from Debian, installed when missing).
 #   fuzz/run.sh            bounded run (about a minute), as the tests do
 #   fuzz/run.sh 0          until stopped (or give a number of seconds)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 seconds=${1:-60}
-command -v clang++ >/dev/null || DEBIAN_FRONTEND=noninteractive apt-get install -y -qq clang >/dev/null
+"$root/scripts/install-deps.sh"
 build=$root/build/fuzz
 mkdir -p "$build/corpus"
 python3 "$root/fuzz/make-seeds.py" "$build/seeds"

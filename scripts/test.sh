@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: the native document and vectorizer
-# tests under ASan + UBSan, the Windows build's tests under Wine in a private
-# X display, and the 32-bit Windows compile.
+# tests under ASan + UBSan, a minute of fuzzing the BMP reader, the Windows
+# build's tests under Wine in a private X display, and the 32-bit Windows compile.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
@@ -16,6 +16,10 @@ cmake --build --preset i686 -j2
 
 status=0
 ctest --preset native || status=1
+# The reader's fuzzer over its seeds and for a bounded minute.
+echo "Fuzzing the BMP reader for 60 s"
+fuzz/run.sh 60 >build/fuzz.log 2>&1 || { tail -40 build/fuzz.log; status=1; }
+grep -E '^(stat::number_of_executed_units|Done)' build/fuzz.log || true
 
 kwindra_prepare_wine
 kwindra_start_xvfb
