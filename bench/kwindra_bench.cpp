@@ -1,0 +1,103 @@
+// Speed of loading, tracing and simplifying, each beside its baseline.
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "document/app_state.h"
+#include "document/bmp_reader.h"
+#include "tests/bmp_files.h"
+#include "vectorize/chain_simplifier.h"
+#include "vectorize/line_tracer.h"
+
+namespace {
+
+// A 24-bit picture with a long one-pixel spiral, written once.
+std::string SpiralPicture(int side) {
+  const std::string path = "/tmp/kwindra-bench-" + std::to_string(side) + ".bmp";
+  std::ifstream existing(path);
+  if (existing) return path;
+  BmpLayout layout;
+  layout.width = layout.height = side;
+  Bytes file = MakeBmp(layout, [](int, int) { return Rgb{0, 0, 0}; });
+  const size_t stride = (3 * static_cast<size_t>(side) + 3) & ~size_t{3};
+  for (double t = 1; t < side / 9.0; t += 0.5 / t) {
+    const int x = side / 2 + static_cast<int>(4 * t * std::cos(t));
+    const int y = side / 2 + static_cast<int>(4 * t * std::sin(t));
+    if (x < 0 || y < 0 || x >= side || y >= side) break;
+    unsigned char* p = &file[54 + (side - 1 - y) * stride + 3 * x];
+    p[0] = p[1] = p[2] = 255;
+  }
+  WriteBytes(path, file);
+  return path;
+}
+
+void PlainRead(benchmark::State& state) {
+  const std::string path = SpiralPicture(static_cast<int>(state.range(0)));
+  std::vector<char> buffer;
+  for (auto _ : state) {
+    std::ifstream in(path, std::ios::binary | std::ios::ate);
+    buffer.resize(static_cast<size_t>(in.tellg()));
+    in.seekg(0);
+    in.read(buffer.data(), static_cast<std::streamsize>(buffer.size()));
+    benchmark::DoNotOptimize(buffer.data());
+  }
+}
+BENCHMARK(PlainRead)->Arg(4000)->Arg(10000)->Unit(benchmark::kMillisecond);
+
+void LoadGrayAndRebuild(benchmark::State& state) {
+  const std::string path = SpiralPicture(static_cast<int>(state.range(0)));
+  for (auto _ : state) benchmark::DoNotOptimize(LoadBmp(path.c_str(), nullptr));
+  ResetDocument();
+}
+BENCHMARK(LoadGrayAndRebuild)->Arg(4000)->Arg(10000)->Unit(benchmark::kMillisecond);
+
+// The square corner circles until the chain is full.
+void TraceToCapacity(benchmark::State& state) {
+  ResetDocument();
+  static unsigned char raster[10 * 10] = {};
+  for (auto [x, y] : {std::pair{1, 1}, {2, 1}, {3, 1}, {3, 2}, {3, 3}}) raster[y * 10 + x] = 1;
+  app.grayRaster = raster;
+  app.imageWidth = app.imageHeight = 10;
+  for (auto _ : state) {
+    app.chainLength = 0;
+    benchmark::DoNotOptimize(TraceLine());
+  }
+  app.grayRaster = nullptr;
+  ResetDocument();
+}
+BENCHMARK(TraceToCapacity)->Unit(benchmark::kMillisecond);
+
+std::vector<ChainCode> SpiralChain(int n) {
+  // Codes of a digital spiral: runs of growing length turning left.
+  std::vector<ChainCode> codes;
+  const ChainCode turn[4] = {5, 7, 1, 3};
+  for (int run = 1; static_cast<int>(codes.size()) < n; ++run) {
+    for (int i = 0; i < run && static_cast<int>(codes.size()) < n; ++i) {
+      codes.push_back(turn[run % 4]);
+    }
+  }
+  return codes;
+}
+
+void Simplify(benchmark::State& state, std::vector<ChainCode> codes, double epsilon) {
+  static Point out[kCriticalCapacity];
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(
+        SimplifyChain(codes.data(), 0, 0, static_cast<int>(codes.size()), epsilon, 1, out));
+  }
+}
+BENCHMARK_CAPTURE(Simplify, spiral_typical, SpiralChain(100000), 1.0)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(Simplify, straight_worst, std::vector<ChainCode>(100000, 5), 1.0)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
+BENCHMARK_CAPTURE(Simplify, spiral_epsilon_1000, SpiralChain(100000), 1000.0)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
+
+}  // namespace
+
+BENCHMARK_MAIN();
