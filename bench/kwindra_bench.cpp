@@ -22,7 +22,7 @@ std::string SpiralPicture(int side) {
   BmpLayout layout;
   layout.width = layout.height = side;
   Bytes file = MakeBmp(layout, [](int, int) { return Rgb{0, 0, 0}; });
-  const size_t stride = (3 * static_cast<size_t>(side) + 3) & ~size_t{3};
+  const uint64_t stride = RowStride(side);
   for (double t = 1; t < side / 9.0; t += 0.5 / t) {
     const int x = side / 2 + static_cast<int>(4 * t * std::cos(t));
     const int y = side / 2 + static_cast<int>(4 * t * std::sin(t));

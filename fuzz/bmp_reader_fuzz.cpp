@@ -52,12 +52,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (LoadBmp(in.c_str(), nullptr) == 1) {
     CheckDocument();
     const int32_t width = app.imageWidth, height = app.imageHeight;
+    app.chainLength = 0;
+    TraceLine();
+    // The straightforward simplifier is quadratic in a segment's length:
+    // keep the fuzzed chains short enough to stay fast.
+    if (app.chainLength > 300) app.chainLength = 300;
     for (int mode : {1, 0}) {
-      // The straightforward simplifier is quadratic in a segment's length:
-      // keep the fuzzed chains short enough to stay fast.
-      app.chainLength = 0;
-      TraceLine();
-      if (app.chainLength > 300) app.chainLength = 300;
       app.criticalCount = SimplifyChain(app.chainCodes, app.chainStart.x, app.chainStart.y,
                                         app.chainLength, app.epsilon, mode, app.criticalPoints);
       CheckDocument();

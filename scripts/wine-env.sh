@@ -5,8 +5,6 @@ export WINEPREFIX="${WINEPREFIX:-$KWINDRA_ROOT/build/wineprefix}"
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 export LOCPATH="$KWINDRA_ROOT/build/locale"
-# LC_ALL=pl_PL.UTF-8 (code page 1250 under Wine) is set once the locale exists.
-if [ -d "$LOCPATH/pl_PL.UTF-8" ]; then { export LC_ALL=pl_PL.UTF-8; } 2>/dev/null; fi
 WINE64=/usr/lib/wine/wine64
 WINESERVER=/usr/lib/wine/wineserver64
 [ -x "$WINESERVER" ] || WINESERVER=wineserver
@@ -29,6 +27,7 @@ kwindra_prepare_wine() {
       touch "$WINEPREFIX/.kwindra-ready"
     fi
   ) 9>"$KWINDRA_ROOT/build/.wine-lock"
+  # Code page 1250 under Wine; set only now that the locale exists.
   { export LC_ALL=pl_PL.UTF-8; } 2>/dev/null
 }
 

@@ -141,6 +141,13 @@ class ShellTest : public ::testing::Test {
     return buffer;
   }
 
+  // Writes the picture to a file of its own and loads it for the window.
+  int Load(const Bytes& file, const std::string& name) {
+    const std::string path = TempPath(name);
+    WriteBytes(path, file);
+    return LoadBmp(path.c_str(), window);
+  }
+
   UINT CheckState() { return GetMenuState(GetMenu(window), IDM_TOGGLE_LINES, MF_BYCOMMAND); }
 
   HWND window = nullptr;
@@ -173,9 +180,7 @@ TEST_F(ShellTest, AboutReportsTheCounts) {
 TEST_F(ShellTest, LoadComputeAndAboutOnAnEightPixelLine) {
   std::vector<std::pair<int, int>> line;
   for (int x = 3; x < 11; ++x) line.push_back({x, 4});
-  const std::string path = TempPath("line.bmp");
-  WriteBytes(path, MakeLinePicture(300, 10, line));
-  ASSERT_EQ(LoadBmp(path.c_str(), window), 1);
+  ASSERT_EQ(Load(MakeLinePicture(300, 10, line), "line.bmp"), 1);
   FitWindowToImage(window);
   RECT client;
   GetClientRect(window, &client);
@@ -193,9 +198,7 @@ TEST_F(ShellTest, PalettePictureIsRefusedAndTheWindowStaysUsable) {
   layout.width = 8;
   layout.height = 8;
   layout.bitCount = 8;
-  const std::string path = TempPath("palette.bmp");
-  WriteBytes(path, MakeBmp(layout, [](int, int) { return Rgb{0, 0, 0}; }));
-  EXPECT_EQ(LoadBmp(path.c_str(), window), 0);
+  EXPECT_EQ(Load(MakeBmp(layout, [](int, int) { return Rgb{0, 0, 0}; }), "palette.bmp"), 0);
   ASSERT_EQ(seen.size(), 1u);
   EXPECT_EQ(seen[0].caption, L"Uwaga!");
   EXPECT_EQ(seen[0].text, L"Niestety możemy pobawić się tylko obrazkami w 24 bitowym kolorze");
@@ -261,9 +264,7 @@ COLORREF WindowPixel(HWND window, int x, int y) {
 TEST_F(ShellTest, ViewStretchesThePictureAndTheOverlayTogether) {
   std::vector<std::pair<int, int>> line;
   for (int x = 3; x <= 150; ++x) line.push_back({x, 30});
-  const std::string path = TempPath("wide.bmp");
-  WriteBytes(path, MakeLinePicture(200, 50, line));
-  ASSERT_EQ(LoadBmp(path.c_str(), window), 1);
+  ASSERT_EQ(Load(MakeLinePicture(200, 50, line), "wide.bmp"), 1);
   FitWindowToImage(window);
   // Twice as wide as the picture.
   RECT frame;
@@ -291,8 +292,7 @@ TEST_F(ShellTest, CloseAndExitRequestQuitWithZero) {
   for (bool close : {true, false}) {
     SCOPED_TRACE(close);
     if (close) {
-      WriteBytes(TempPath("close.bmp"), MakeLinePicture(4, 4, {{1, 1}}));
-      ASSERT_EQ(LoadBmp(TempPath("close.bmp").c_str(), window), 1);
+      ASSERT_EQ(Load(MakeLinePicture(4, 4, {{1, 1}}), "close.bmp"), 1);
       SendMessageA(window, WM_CLOSE, 0, 0);
       EXPECT_EQ(app.fileImage, nullptr);
       EXPECT_EQ(app.grayRaster, nullptr);
