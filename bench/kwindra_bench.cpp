@@ -9,6 +9,7 @@
 #include "document/app_state.h"
 #include "document/bmp_reader.h"
 #include "tests/bmp_files.h"
+#include "tests/straightforward_simplifier.h"
 #include "vectorize/chain_simplifier.h"
 #include "vectorize/line_tracer.h"
 
@@ -47,6 +48,23 @@ void PlainRead(benchmark::State& state) {
 }
 BENCHMARK(PlainRead)->Arg(4000)->Arg(10000)->Unit(benchmark::kMillisecond);
 
+// The same read into memory just allocated, as any loader that keeps the
+// previous picture until the new one is in must do: the system clears each
+// new page on first touch.
+void PlainReadIntoNewMemory(benchmark::State& state) {
+  const std::string path = SpiralPicture(static_cast<int>(state.range(0)));
+  for (auto _ : state) {
+    std::ifstream in(path, std::ios::binary | std::ios::ate);
+    const auto size = static_cast<size_t>(in.tellg());
+    in.seekg(0);
+    char* buffer = new char[size];
+    in.read(buffer, static_cast<std::streamsize>(size));
+    benchmark::DoNotOptimize(buffer);
+    delete[] buffer;
+  }
+}
+BENCHMARK(PlainReadIntoNewMemory)->Arg(4000)->Arg(10000)->Unit(benchmark::kMillisecond);
+
 void LoadGrayAndRebuild(benchmark::State& state) {
   const std::string path = SpiralPicture(static_cast<int>(state.range(0)));
   for (auto _ : state) benchmark::DoNotOptimize(LoadBmp(path.c_str(), nullptr));
@@ -82,19 +100,55 @@ std::vector<ChainCode> SpiralChain(int n) {
   return codes;
 }
 
-void Simplify(benchmark::State& state, std::vector<ChainCode> codes, double epsilon) {
+using Simplifier = int (*)(const ChainCode*, int32_t, int32_t, int, double, int, Point*, int,
+                           bool*);
+
+void Simplify(benchmark::State& state, Simplifier simplify, std::vector<ChainCode> codes,
+              double epsilon) {
   static Point out[kCriticalCapacity];
   for (auto _ : state) {
-    benchmark::DoNotOptimize(
-        SimplifyChain(codes.data(), 0, 0, static_cast<int>(codes.size()), epsilon, 1, out));
+    benchmark::DoNotOptimize(simplify(codes.data(), 0, 0, static_cast<int>(codes.size()), epsilon,
+                                      1, out, kCriticalCapacity, nullptr));
   }
 }
-BENCHMARK_CAPTURE(Simplify, spiral_typical, SpiralChain(100000), 1.0)
+
+// Each case for the program's simplifier and, beside it, the straightforward
+// one it must agree with.
+const std::vector<ChainCode> kSpiral = SpiralChain(100000);
+const std::vector<ChainCode> kStraight(100000, 5);
+std::vector<ChainCode> GentleCurve(int n) {
+  // The slope rises by one step in 2000 over the whole chain.
+  std::vector<ChainCode> codes;
+  int64_t error = 0;
+  for (int i = 0; i < n; ++i) {
+    error += i / 2000;
+    codes.push_back(error >= n / 50 ? (error -= n / 50, 4) : 5);
+  }
+  return codes;
+}
+const std::vector<ChainCode> kGentle = GentleCurve(100000);
+
+BENCHMARK_CAPTURE(Simplify, spiral_typical, SimplifyChain, kSpiral, 1.0)
     ->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(Simplify, straight_worst, std::vector<ChainCode>(100000, 5), 1.0)
+BENCHMARK_CAPTURE(Simplify, spiral_typical_straightforward, SimplifyChainStraightforward, kSpiral,
+                  1.0)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(Simplify, straight_worst, SimplifyChain, kStraight, 1.0)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(Simplify, straight_worst_straightforward, SimplifyChainStraightforward, kStraight,
+                  1.0)
     ->Unit(benchmark::kMillisecond)
     ->Iterations(1);
-BENCHMARK_CAPTURE(Simplify, spiral_epsilon_1000, SpiralChain(100000), 1000.0)
+BENCHMARK_CAPTURE(Simplify, gentle_curve, SimplifyChain, kGentle, 1.0)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(Simplify, gentle_curve_straightforward, SimplifyChainStraightforward, kGentle,
+                  1.0)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
+BENCHMARK_CAPTURE(Simplify, spiral_epsilon_1000, SimplifyChain, kSpiral, 1000.0)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(Simplify, spiral_epsilon_1000_straightforward, SimplifyChainStraightforward,
+                  kSpiral, 1000.0)
     ->Unit(benchmark::kMillisecond)
     ->Iterations(1);
 

@@ -8,6 +8,7 @@
 #include "document/allocation.h"
 #include "document/app_state.h"
 #include "document/display_image.h"
+#include "document/pixel_rows.h"
 #include "document/platform_seam.h"
 #include "document/texts.h"
 
@@ -36,22 +37,19 @@ int OutOfMemory(void* owner) {
   return 0;
 }
 
-// Gray byte of a pixel: the channel sum divided by 3, exactly, for every sum
-// up to 765.
-inline unsigned char MeanOfChannels(unsigned sum) {
-  return static_cast<unsigned char>((sum * 43691u) >> 17);
-}
-
-void ConvertToGray(const unsigned char* rows, int32_t width, int32_t height, unsigned char* gray) {
+// Gray bytes of the bottom-up rows [first, last) into the top-down raster.
+void ConvertToGray(const unsigned char* rows, int64_t width, int64_t height, int64_t first,
+                   int64_t last, unsigned char* gray) {
   const uint64_t stride = RowStride(width);
-  for (int64_t j = 0; j < height; ++j) {
+  for (int64_t j = first; j < last; ++j) {
     const unsigned char* pixel = rows + j * stride;
-    unsigned char* out = gray + (height - 1 - j) * static_cast<int64_t>(width);
-    for (int32_t k = 0; k < width; ++k, pixel += 3) {
-      out[k] = MeanOfChannels(pixel[0] + pixel[1] + pixel[2]);
-    }
+    GrayRow(pixel, gray + (height - 1 - j) * width, width);
   }
 }
+
+// Rows are read about this many bytes at a time and each slice is turned to
+// gray and drawn while it is still in the cache: one pass over the memory.
+constexpr uint64_t kSliceBytes = 256 * 1024;
 
 }  // namespace
 
@@ -116,24 +114,35 @@ int LoadBmp(const char* path, void* ownerWindow) {
 
   std::memcpy(image, info, kInfoHeaderSize);
   unsigned char* rows = image + kInfoHeaderSize;
-  bool complete = true;
-  if (ordinary) {
-    file.read(reinterpret_cast<char*>(rows), static_cast<std::streamsize>(imageSize - 40));
-    complete = static_cast<uint64_t>(file.gcount()) == imageSize - 40;
-  } else {
+  if (!ordinary) {
     WriteU32(image, kInfoHeaderSize);
     WriteU32(image + 8, static_cast<uint32_t>(height));
-    file.seekg(static_cast<std::streamoff>(pixelOffset));
-    if (topDown) {
-      for (int64_t r = 0; r < height && complete; ++r) {
-        char* target = reinterpret_cast<char*>(rows + (height - 1 - r) * stride);
-        file.read(target, static_cast<std::streamsize>(stride));
-        complete = static_cast<uint64_t>(file.gcount()) == stride;
-      }
-    } else {
-      file.read(reinterpret_cast<char*>(rows), static_cast<std::streamsize>(rowBytes));
-      complete = static_cast<uint64_t>(file.gcount()) == rowBytes;
+  }
+  auto readInto = [&file](unsigned char* target, uint64_t bytes) {
+    file.read(reinterpret_cast<char*>(target), static_cast<std::streamsize>(bytes));
+    return static_cast<uint64_t>(file.gcount()) == bytes;
+  };
+  auto convertAndDraw = [&](int64_t first, int64_t last) {
+    ConvertToGray(rows, width, height, first, last, gray);
+    DrawDisplayRows(rows, gray, width, height, first, last);
+  };
+  file.seekg(static_cast<std::streamoff>(pixelOffset));
+  bool complete = true;
+  if (topDown) {
+    for (int64_t r = 0; r < height && complete; ++r) {
+      const int64_t j = height - 1 - r;
+      complete = readInto(rows + j * stride, stride);
+      if (complete) convertAndDraw(j, j + 1);
     }
+  } else {
+    const int64_t slice = stride >= kSliceBytes ? 1 : static_cast<int64_t>(kSliceBytes / stride);
+    for (int64_t j = 0; j < height && complete; j += slice) {
+      const int64_t last = height - j < slice ? height : j + slice;
+      complete = readInto(rows + j * stride, (last - j) * stride);
+      if (complete) convertAndDraw(j, last);
+    }
+    // What an ordinary file holds after its rows is kept as it stands.
+    if (complete && ordinary) complete = readInto(rows + rowBytes, imageSize - 40 - rowBytes);
   }
   if (!complete) {
     FreeBytes(image);
@@ -141,13 +150,12 @@ int LoadBmp(const char* path, void* ownerWindow) {
     return Refuse(ownerWindow, kTextDamagedBmp);
   }
 
-  ConvertToGray(rows, width, height, gray);
   ReleaseDocument();
   app.fileImage = image;
   app.fileImageSize = static_cast<size_t>(imageSize);
   app.grayRaster = gray;
   app.imageWidth = width;
   app.imageHeight = height;
-  BuildDisplayImage(ownerWindow);
+  FinishDisplayImage(ownerWindow);
   return 1;
 }

@@ -1,6 +1,7 @@
 // libFuzzer harness over the BMP reader: each input is loaded as a file;
-// an accepted picture is rebuilt, traced, simplified in both modes, saved
-// and read back, and the document's invariants are checked on the way.
+// an accepted picture is rebuilt, traced, simplified in both modes (and
+// compared with the plain fit), saved and read back, and the document's
+// invariants are checked on the way.
 #include <unistd.h>
 
 #include <cstdio>
@@ -12,6 +13,7 @@
 #include "document/bmp_writer.h"
 #include "document/display_image.h"
 #include "tests/recording_seam.h"
+#include "tests/straightforward_simplifier.h"
 #include "vectorize/chain_simplifier.h"
 #include "vectorize/line_tracer.h"
 
@@ -54,13 +56,27 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const int32_t width = app.imageWidth, height = app.imageHeight;
     app.chainLength = 0;
     TraceLine();
-    // The straightforward simplifier is quadratic in a segment's length:
-    // keep the fuzzed chains short enough to stay fast.
-    if (app.chainLength > 300) app.chainLength = 300;
+    const double tolerances[] = {0.3, 0.5, 1.0, 2.0, 1000.0};
+    app.epsilon = tolerances[size % 5];
     for (int mode : {1, 0}) {
-      app.criticalCount = SimplifyChain(app.chainCodes, app.chainStart.x, app.chainStart.y,
-                                        app.chainLength, app.epsilon, mode, app.criticalPoints);
+      bool cut = false;
+      app.criticalCount =
+          SimplifyChain(app.chainCodes, app.chainStart.x, app.chainStart.y, app.chainLength,
+                        app.epsilon, mode, app.criticalPoints, kCriticalCapacity, &cut);
       CheckDocument();
+      // The plain fit is quadratic: compare on the chains it can do quickly.
+      if (app.chainLength <= 3000) {
+        Point plain[kCriticalCapacity];
+        bool plainCut = false;
+        const int count = SimplifyChainStraightforward(
+            app.chainCodes, app.chainStart.x, app.chainStart.y, app.chainLength, app.epsilon, mode,
+            plain, kCriticalCapacity, &plainCut);
+        Check(count == app.criticalCount && cut == plainCut, "same fit as the plain one");
+        for (int n = 0; n < count; ++n) {
+          Check(plain[n].x == app.criticalPoints[n].x && plain[n].y == app.criticalPoints[n].y,
+                "same points as the plain fit");
+        }
+      }
       BuildDisplayImage(nullptr);
     }
     Check(SaveBmp(out.c_str(), nullptr) == 1, "save");

@@ -13,6 +13,7 @@ python3 "$root/fuzz/make-seeds.py" "$build/seeds"
 clang++ -std=c++20 -O1 -g -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all \
   -finput-charset=UTF-8 -fexec-charset=UTF-8 -I"$root" \
   "$root"/fuzz/bmp_reader_fuzz.cpp "$root"/tests/recording_seam.cpp \
+  "$root"/tests/straightforward_simplifier.cpp \
   "$root"/document/*.cpp "$root"/vectorize/*.cpp -o "$build/bmp_reader_fuzz"
 args=(-dict="$root/fuzz/bmp.dict" -max_len=4096 -timeout=10 -print_final_stats=1)
 [ "$seconds" = 0 ] || args+=(-max_total_time="$seconds")

@@ -149,6 +149,11 @@ TEST_F(TracerTest, ASquareCornerCirclesUntilTheCapacity) {
   for (int i = 3; i < kChainCapacity; ++i) {
     ASSERT_EQ(app.chainCodes[i], (Codes{1, 4, 7})[i % 3]) << i;
   }
+  // The whole run keeps the cut chain, simplifies it and says it was cut.
+  app.epsilon = 1.0;
+  EXPECT_EQ(RunVectorization(1) & (kTraceChainCut | kTraceNoStart), kTraceChainCut);
+  EXPECT_EQ(app.chainLength, kChainCapacity);
+  EXPECT_GT(app.criticalCount, 1);
 }
 
 TEST(Simplifier, ShortAndStraightChains) {

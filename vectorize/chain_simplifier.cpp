@@ -14,13 +14,110 @@ void ChainToPoints(const ChainCode* codes, int32_t startX, int32_t startY, int n
   }
 }
 
+namespace {
+
+// A vertex of a window's hull, relative to the anchor.
+struct HullPoint {
+  int64_t x;
+  int64_t y;
+};
+
+int64_t Turn(HullPoint a, HullPoint b, HullPoint c) {
+  return (b.x - a.x) * (c.y - b.y) - (b.y - a.y) * (c.x - b.x);
+}
+
+// hull[0..size) is the upper hull of the points added so far: increasing x,
+// strictly turning right. Adding keeps it so; a point on or under it is
+// dropped. The lower hull is the upper hull of the mirrored points.
+void AddToUpperHull(HullPoint* hull, int& size, HullPoint p) {
+  int lo = 0;
+  int hi = size;
+  while (lo < hi) {
+    const int mid = (lo + hi) / 2;
+    if (hull[mid].x < p.x)
+      lo = mid + 1;
+    else
+      hi = mid;
+  }
+  int at = lo;
+  if (at < size && hull[at].x == p.x) {
+    if (hull[at].y >= p.y) return;
+  } else {
+    if (at > 0 && at < size && Turn(hull[at - 1], p, hull[at]) >= 0) return;
+    for (int k = size; k > at; --k) hull[k] = hull[k - 1];
+    ++size;
+  }
+  hull[at] = p;
+  int left = at;  // hull[left..at) stop being vertices
+  while (left >= 2 && Turn(hull[left - 2], hull[left - 1], p) >= 0) --left;
+  int right = at + 1;  // and so do hull[at + 1..right)
+  while (right + 1 < size && Turn(p, hull[right], hull[right + 1]) >= 0) ++right;
+  if (left == at && right == at + 1) return;
+  int to = left;
+  hull[to++] = p;
+  for (int k = right; k < size; ++k) hull[to++] = hull[k];
+  size = to;
+}
+
+// The largest nx * x + ny * y over the points of an upper hull, for ny >= 0:
+// along such a hull the product rises, then falls.
+int64_t HighestAlong(const HullPoint* hull, int size, int64_t nx, int64_t ny) {
+  int lo = 0;
+  int hi = size - 1;
+  while (lo < hi) {
+    const int mid = (lo + hi) / 2;
+    const int64_t rise =
+        nx * (hull[mid + 1].x - hull[mid].x) + ny * (hull[mid + 1].y - hull[mid].y);
+    if (rise > 0)
+      lo = mid + 1;
+    else
+      hi = mid;
+  }
+  return nx * hull[lo].x + ny * hull[lo].y;
+}
+
+// The largest nx * x + ny * y over all points added to the two hulls.
+int64_t Highest(const HullPoint* upper, int upperSize, const HullPoint* mirrored, int lowerSize,
+                int64_t nx, int64_t ny) {
+  if (ny >= 0) return HighestAlong(upper, upperSize, nx, ny);
+  return HighestAlong(mirrored, lowerSize, nx, -ny);
+}
+
+}  // namespace
+
+// The break test needs only the pixel farthest from the chord: the cross
+// product is exact and the chord's length the same for all of them, so the
+// largest |cross| decides, and it lies on a vertex of the window's convex
+// hull. The hull grows by one pixel per floater step and is queried in
+// logarithmic time; the comparison itself is the plain one, made once.
 int SimplifyChain(const ChainCode* codes, int32_t startX, int32_t startY, int n, double epsilon,
                   int emitPrevious, Point* out, int capacity, bool* cut) {
   if (cut) *cut = false;
   if (n < 0 || capacity < 1) return 0;
-  Point* path = new (std::nothrow) Point[static_cast<size_t>(n) + 1];
-  if (!path) return 0;
+  const size_t points = static_cast<size_t>(n) + 1;
+  Point* path = new (std::nothrow) Point[points];
+  HullPoint* hulls = new (std::nothrow) HullPoint[2 * points];
+  if (!path || !hulls) {
+    delete[] path;
+    delete[] hulls;
+    return 0;
+  }
   ChainToPoints(codes, startX, startY, n, path);
+  HullPoint* upper = hulls;
+  HullPoint* mirrored = hulls + points;
+  int upperSize = 0;
+  int lowerSize = 0;
+  int a = 0;
+  auto startWindow = [&] {
+    upperSize = 0;
+    lowerSize = 0;
+  };
+  auto addToWindow = [&](int k) {
+    const HullPoint p{static_cast<int64_t>(path[k].x) - path[a].x,
+                      static_cast<int64_t>(path[k].y) - path[a].y};
+    AddToUpperHull(upper, upperSize, p);
+    AddToUpperHull(mirrored, lowerSize, {p.x, -p.y});
+  };
 
   int count = 0;
   auto emit = [&](Point p) {
@@ -32,29 +129,37 @@ int SimplifyChain(const ChainCode* codes, int32_t startX, int32_t startY, int n,
     return true;
   };
   emit(path[0]);
-  int a = 0;
   int f = 2;
+  if (f <= n) addToWindow(1);
   bool room = true;
   while (room && f <= n) {
     const int64_t dx = path[f].x - path[a].x;
     const int64_t dy = path[f].y - path[a].y;
-    const double len = std::sqrt(static_cast<double>(dx * dx + dy * dy));
     bool broken = false;
-    for (int k = a + 1; k < f && !broken; ++k) {
-      const int64_t cross = (path[k].y - path[a].y) * dx - (path[k].x - path[a].x) * dy;
-      // With the floater on the anchor, 0 / 0 is not a number: no break.
+    // With the floater on the anchor every cross product is 0 and 0 / 0 is
+    // not a number: no break.
+    if (dx != 0 || dy != 0) {
+      const double len = std::sqrt(static_cast<double>(dx * dx + dy * dy));
+      // cross = (y - ay) * dx - (x - ax) * dy for a window point (x, y).
+      const int64_t most = Highest(upper, upperSize, mirrored, lowerSize, -dy, dx);
+      const int64_t least = -Highest(upper, upperSize, mirrored, lowerSize, dy, -dx);
+      const int64_t cross = most >= -least ? most : least;
       broken = std::fabs(static_cast<double>(cross) / len) > epsilon;
     }
     if (broken) {
       a = emitPrevious ? f - 1 : f;
       room = emit(path[a]);
       f = a + 2;
+      startWindow();
+      if (f <= n) addToWindow(a + 1);
     } else {
+      addToWindow(f);
       ++f;
     }
   }
   if (room && (out[count - 1].x != path[n].x || out[count - 1].y != path[n].y)) emit(path[n]);
   delete[] path;
+  delete[] hulls;
   return count;
 }
 
