@@ -9,39 +9,11 @@
 #include "document/display_image.h"
 #include "document/texts.h"
 #include "tests/bmp_files.h"
+#include "tests/document_fixture.h"
 #include "tests/recording_seam.h"
 
 namespace {
 
-class DocumentTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    ResetDocument();
-    ClearRecordings();
-    allocationsBeforeFailure = -1;
-  }
-  void TearDown() override {
-    allocationsBeforeFailure = -1;
-    ResetDocument();
-  }
-
-  int Load(const Bytes& bytes, const std::string& name = "in.bmp") {
-    const std::string path = TempPath(name);
-    WriteBytes(path, bytes);
-    return LoadBmp(path.c_str(), nullptr);
-  }
-
-  uint8_t Gray(int x, int y) { return app.grayRaster[y * app.imageWidth + x]; }
-
-  // The document as it stands, to compare before and after a refusal.
-  Bytes Snapshot() {
-    Bytes s(app.fileImage, app.fileImage + app.fileImageSize);
-    s.insert(s.end(), app.grayRaster, app.grayRaster + app.imageWidth * app.imageHeight);
-    PutLe(s, 0, app.imageWidth, 4);
-    PutLe(s, 4, app.imageHeight, 4);
-    return s;
-  }
-};
 
 TEST(DocumentState, StartsWithTheDocumentedValues) {
   ResetDocument();
@@ -237,81 +209,6 @@ TEST_F(DocumentTest, IgnoresSilentlyWhatIsNoBmpFile) {
   EXPECT_TRUE(recordedMessages.empty());
   EXPECT_EQ(app.fileImage, nullptr);
   EXPECT_EQ(app.imageWidth, 640);
-}
-
-struct Refusal {
-  const char* name;
-  std::function<void(BmpLayout&)> layout;
-  std::function<void(Bytes&)> damage;
-  const char* message;
-};
-
-TEST_F(DocumentTest, RefusalsSayWhyAndKeepThePreviousPicture) {
-  const auto none = [](BmpLayout&) {};
-  const auto intact = [](Bytes&) {};
-  const Refusal refusals[] = {
-      {"8-bit", [](BmpLayout& l) { l.bitCount = 8; }, intact, kTextOnly24Bit},
-      {"4-bit", [](BmpLayout& l) { l.bitCount = 4; }, intact, kTextOnly24Bit},
-      {"1-bit", [](BmpLayout& l) { l.bitCount = 1; }, intact, kTextOnly24Bit},
-      {"16-bit", [](BmpLayout& l) { l.bitCount = 16; }, intact, kTextOnly24Bit},
-      {"32-bit", [](BmpLayout& l) { l.bitCount = 32; }, intact, kTextOnly24Bit},
-      {"palette", [](BmpLayout& l) { l.colorsUsed = 2; }, intact, kTextOnly24Bit},
-      {"rle", [](BmpLayout& l) { l.compression = 1; }, intact, kTextOnly24Bit},
-      {"bitfields", [](BmpLayout& l) { l.compression = 3; }, intact, kTextOnly24Bit},
-      {"zero width", none, [](Bytes& b) { PutLe(b, 18, 0, 4); }, kTextDamagedBmp},
-      {"negative width", none, [](Bytes& b) { PutLe(b, 18, -3, 4); }, kTextDamagedBmp},
-      {"zero height", none, [](Bytes& b) { PutLe(b, 22, 0, 4); }, kTextDamagedBmp},
-      {"min height", none, [](Bytes& b) { PutLe(b, 22, 0x80000000u, 4); }, kTextDamagedBmp},
-      {"huge height", none, [](Bytes& b) { PutLe(b, 22, 0x7fffffff, 4); }, kTextDamagedBmp},
-      {"huge both", none,
-       [](Bytes& b) {
-         PutLe(b, 18, 0x7fffffff, 4);
-         PutLe(b, 22, 0x7fffffff, 4);
-       },
-       kTextDamagedBmp},
-      {"total too small", [](BmpLayout& l) { l.totalSizeDelta = -1; }, intact, kTextDamagedBmp},
-      {"rows cut", none, [](Bytes& b) { b.pop_back(); }, kTextDamagedBmp},
-      {"rows missing", none, [](Bytes& b) { b.resize(54); }, kTextDamagedBmp},
-      {"info header 12", [](BmpLayout& l) { l.infoSize = 12; }, intact, kTextDamagedBmp},
-      {"info header huge", none, [](Bytes& b) { PutLe(b, 14, 0x10000000, 4); }, kTextDamagedBmp},
-      {"offset inside header", none, [](Bytes& b) { PutLe(b, 10, 20, 4); }, kTextDamagedBmp},
-      {"offset past end", none, [](Bytes& b) { PutLe(b, 10, 0xfffffff0u, 4); }, kTextDamagedBmp},
-  };
-  ASSERT_EQ(Load(MakeLinePicture(6, 5, {{1, 1}, {2, 2}}), "previous.bmp"), 1);
-  const Bytes before = Snapshot();
-  for (const Refusal& r : refusals) {
-    SCOPED_TRACE(r.name);
-    ClearRecordings();
-    BmpLayout layout;
-    layout.width = 3;
-    layout.height = 2;
-    r.layout(layout);
-    Bytes file = MakeBmp(layout, [](int, int) { return Rgb{9, 9, 9}; });
-    r.damage(file);
-    EXPECT_EQ(Load(file), 0);
-    ASSERT_EQ(recordedMessages.size(), 1u);
-    EXPECT_EQ(recordedMessages[0].text, r.message);
-    EXPECT_EQ(recordedMessages[0].caption, kCaptionWarning);
-    EXPECT_TRUE(recordedQuits.empty());
-    EXPECT_EQ(presentCount, 0);
-    EXPECT_EQ(Snapshot(), before);
-  }
-}
-
-TEST_F(DocumentTest, EveryTruncationOfTheHeadersIsRefusedOrIgnored) {
-  ASSERT_EQ(Load(MakeLinePicture(4, 4, {{1, 1}}), "previous.bmp"), 1);
-  const Bytes before = Snapshot();
-  const Bytes file = MakeLinePicture(5, 3, {{0, 0}, {4, 2}});
-  for (size_t length = 0; length < file.size(); ++length) {
-    SCOPED_TRACE(length);
-    ClearRecordings();
-    EXPECT_EQ(Load(Bytes(file.begin(), file.begin() + length)), 0);
-    ASSERT_EQ(recordedMessages.size(), length < 2 ? 0u : 1u);
-    if (length >= 2) {
-      EXPECT_EQ(recordedMessages[0].text, kTextDamagedBmp);
-    }
-    EXPECT_EQ(Snapshot(), before);
-  }
 }
 
 TEST_F(DocumentTest, OutOfMemoryAsksToQuitAndKeepsThePreviousPicture) {
