@@ -1,6 +1,7 @@
 #include "document/bmp_writer.h"
 
 #include <cstdio>
+#include <filesystem>
 #include <string>
 
 #include "document/app_state.h"
@@ -55,6 +56,18 @@ int SaveBmp(const char* path, void* ownerWindow) {
   PutU32(header + 2, static_cast<uint32_t>(total));
   PutU32(header + 10, kFileHeaderSize + kInfoHeaderSize);
 
+  // A device or other special file (such as /dev/full) is written in place:
+  // it must not be replaced by a file. A folder is never written.
+  std::error_code error;
+  const auto status = std::filesystem::status(path, error);
+  if (!error && std::filesystem::exists(status) && !std::filesystem::is_regular_file(status)) {
+    if (std::filesystem::is_directory(status) ||
+        !WriteFile(path, header, static_cast<size_t>(body))) {
+      ShowMessage(ownerWindow, kTextWriteError, kCaptionError);
+      return 0;
+    }
+    return 1;
+  }
   const std::string temporary = std::string(path) + ".zapis~";
   if (!MayReplace(path) || !WriteFile(temporary.c_str(), header, static_cast<size_t>(body)) ||
       !ReplaceFileWith(temporary.c_str(), path)) {

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
+#include <filesystem>
 
 #include "document/allocation.h"
 #include "document/app_state.h"
@@ -13,7 +15,6 @@
 #include "tests/recording_seam.h"
 
 namespace {
-
 
 TEST(DocumentState, StartsWithTheDocumentedValues) {
   ResetDocument();
@@ -328,6 +329,55 @@ TEST_F(DocumentTest, AFailedSaveReportsAndLeavesTheOldFile) {
   EXPECT_EQ(recordedMessages[0].text, kTextWriteError);
   EXPECT_EQ(recordedMessages[0].caption, kCaptionError);
   EXPECT_FALSE(FileExists(missingFolder));
+}
+
+// A full disk: the failed write is reported and the device stays a device
+// (it reads back as zeros, not as a picture); no temporary file is left.
+TEST_F(DocumentTest, SavingToAFullDeviceReportsAndKeepsTheDevice) {
+#ifdef _WIN32
+  const char* full = "Z:\\dev\\full";  // /dev/full as Wine shows it
+#else
+  const char* full = "/dev/full";
+#endif
+  std::FILE* device = std::fopen(full, "rb");
+  if (!device) GTEST_SKIP() << "no " << full << " here";
+  std::fclose(device);
+  ASSERT_EQ(Load(MakeLinePicture(40, 40, {{1, 1}})), 1);
+  EXPECT_EQ(SaveBmp(full, nullptr), 0);
+  ASSERT_EQ(recordedMessages.size(), 1u);
+  EXPECT_EQ(recordedMessages[0].text, kTextWriteError);
+  device = std::fopen(full, "rb");
+  ASSERT_NE(device, nullptr);
+  unsigned char start[2] = {1, 1};
+  EXPECT_EQ(std::fread(start, 1, 2, device), 2u);
+  std::fclose(device);
+  EXPECT_EQ(start[0], 0);
+  EXPECT_EQ(start[1], 0);
+  EXPECT_FALSE(std::filesystem::exists(std::string(full) + ".zapis~"));
+}
+
+TEST_F(DocumentTest, SavingOverAReadOnlyFileOrAFolderReportsAndKeepsThem) {
+  ASSERT_EQ(Load(MakeLinePicture(4, 4, {{1, 1}})), 1);
+  const std::string folder = TempPath("folder.bmp");
+  std::filesystem::create_directories(folder);
+  EXPECT_EQ(SaveBmp(folder.c_str(), nullptr), 0);
+  EXPECT_TRUE(std::filesystem::is_directory(folder));
+  const std::string locked = TempPath("locked.bmp");
+  WriteBytes(locked, Bytes{'o', 'l', 'd'});
+  std::filesystem::permissions(locked, std::filesystem::perms::owner_read,
+                               std::filesystem::perm_options::replace);
+  // The superuser may write read-only files: then there is nothing to refuse.
+  std::FILE* probe = std::fopen(locked.c_str(), "ab");
+  const bool writable = probe != nullptr;
+  if (probe) std::fclose(probe);
+  EXPECT_EQ(SaveBmp(locked.c_str(), nullptr), writable ? 1 : 0);
+  if (!writable) {
+    EXPECT_EQ(ReadBytes(locked), (Bytes{'o', 'l', 'd'}));
+  }
+  EXPECT_EQ(recordedMessages.size(), writable ? 1u : 2u);
+  for (const auto& message : recordedMessages) EXPECT_EQ(message.text, kTextWriteError);
+  std::filesystem::permissions(locked, std::filesystem::perms::owner_all,
+                               std::filesystem::perm_options::replace);
 }
 
 }  // namespace

@@ -82,7 +82,8 @@ std::vector<HostileFile> Table() {
   for (const uint32_t height : {0u, 0x80000000u, 0x7fffffffu, 0x80000001u, 0xfffffffdu}) {
     add("height", kAsMade, Field(22, height), kTextDamagedBmp);
   }
-  add("width x height past 32 bits", kAsMade,
+  add(
+      "width x height past 32 bits", kAsMade,
       [](Bytes& b) {
         PutLe(b, 18, 65536, 4);
         PutLe(b, 22, 65537, 4);
@@ -90,13 +91,15 @@ std::vector<HostileFile> Table() {
       kTextDamagedBmp);
   // The largest sizes the fields can hold: rows of about 2^63 bytes, which
   // 64-bit arithmetic still holds (no size can overflow it).
-  add("largest width and height", kAsMade,
+  add(
+      "largest width and height", kAsMade,
       [](Bytes& b) {
         PutLe(b, 18, 0x7fffffff, 4);
         PutLe(b, 22, 0x7fffffff, 4);
       },
       kTextDamagedBmp);
-  add("largest width, top-down", kAsMade,
+  add(
+      "largest width, top-down", kAsMade,
       [](Bytes& b) {
         PutLe(b, 18, 0x7fffffff, 4);
         PutLe(b, 22, 0x80000001u, 4);
@@ -119,7 +122,8 @@ std::vector<HostileFile> Table() {
   add("planes 0", kAsMade, Field(26, 0, 2), kRead);
   add("image size 0", kAsMade, Field(34, 0), kRead);
   add("image size largest", kAsMade, Field(34, 0xffffffffu), kRead);
-  add("resolution and important colours garbage", kAsMade,
+  add(
+      "resolution and important colours garbage", kAsMade,
       [](Bytes& b) {
         PutLe(b, 38, 0xdeadbeef, 4);
         PutLe(b, 42, 0xffffffff, 4);
@@ -129,13 +133,18 @@ std::vector<HostileFile> Table() {
   add("top-down", Layout([](BmpLayout& l) { l.topDown = true; }), kIntact, kRead);
   // Not a BMP at all.
   for (const char* signature : {"BA", "MB", "bm", "\0\0"}) {
-    add("signature", kAsMade, [=](Bytes& b) { b[0] = signature[0], b[1] = signature[1]; },
+    add(
+        "signature", kAsMade, [=](Bytes& b) { b[0] = signature[0], b[1] = signature[1]; },
         kIgnored);
   }
-  add("empty file", kAsMade, [](Bytes& b) { b.clear(); }, kIgnored);
-  add("one byte", kAsMade, [](Bytes& b) { b.resize(1); }, kIgnored);
-  add("rows missing", kAsMade, [](Bytes& b) { b.resize(54); }, kTextDamagedBmp);
-  add("last byte missing", kAsMade, [](Bytes& b) { b.pop_back(); }, kTextDamagedBmp);
+  add(
+      "empty file", kAsMade, [](Bytes& b) { b.clear(); }, kIgnored);
+  add(
+      "one byte", kAsMade, [](Bytes& b) { b.resize(1); }, kIgnored);
+  add(
+      "rows missing", kAsMade, [](Bytes& b) { b.resize(54); }, kTextDamagedBmp);
+  add(
+      "last byte missing", kAsMade, [](Bytes& b) { b.pop_back(); }, kTextDamagedBmp);
   return table;
 }
 
