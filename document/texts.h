@@ -15,3 +15,5 @@ inline constexpr char kTextNoLineEnd[] = "Nie znaleziono końca linii";
 inline constexpr char kTextChainCut[] =
     "Linia jest za długa lub zapętlona - przerwano po 100000 krokach";
 inline constexpr char kTextPointsCut[] = "Za dużo punktów krytycznych - zachowano pierwsze 500";
+// The tolerance rule, shared by the settings dialog and the command line.
+inline constexpr char kTextEpsilonPositive[] = "Epsylon musi być dodatnie";

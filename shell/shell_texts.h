@@ -5,7 +5,6 @@ inline constexpr char kStatusLoading[] = "Wczytywanie obrazka...";
 inline constexpr char kStatusSaving[] = "Zapisywanie wyświetlanego obrazka...";
 inline constexpr char kStatusPreferences[] = "Zmiana preferencji...";
 inline constexpr char kStatusComputing[] = "Kwindra...";
-inline constexpr char kTextEpsilonPositive[] = "Epsylon musi być dodatnie";
 inline constexpr char kCaptionEpsilon[] = "Uwaga";
 inline constexpr char kCaptionAbout[] = "Informacja";
 inline constexpr char kTextChooserFailed[] =

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# The real program in the X display, driven only by the keyboard: open a
-# sample through the open chooser, "Licz", "Połącz liniami", save through the
-# save chooser, check the saved file and a screenshot pixel of the overlay,
-# then "Koniec" with exit status 0.
+# The real program in the X display, driven only by the keyboard: open each
+# sample through the open chooser, "Licz", save through the save chooser
+# ("Połącz liniami" once), check the saved files (byte for byte, and against
+# the command-line vectorizer's when KWINDRA_CLI names it) and a screenshot
+# pixel of the overlay, then "Koniec" with exit status 0.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 exe=$1
@@ -17,25 +18,32 @@ dos() { echo "Z:${1//\//\\}"; }
 pid=$!
 timeout 20 xdotool search --sync --onlyvisible --name 'Kwindra' >/dev/null
 sleep 0.5
-xdotool key F10 Down Return  # Plik > Wczytaj rysunek
-timeout 10 xdotool search --sync --onlyvisible --name 'Otw' >/dev/null
-sleep 0.5
-xdotool type "$(dos "$work/l-shape.bmp")"
-xdotool key Return
-sleep 1.5
-xdotool key F10 Right Down Return  # Akcja > Licz
-sleep 1.5
-xdotool key F10 Right Down Down Return  # Akcja > Połącz liniami
-sleep 1
-import -window root "$work/shot.png"
-xdotool key F10 Down Down Return  # Plik > Zapisz aktualny obrazek
-timeout 10 xdotool search --sync --onlyvisible --name 'Zapisz' >/dev/null
-sleep 0.5
-xdotool type "$(dos "$work/saved")"
-xdotool key Return
-for _ in $(seq 50); do
-  [ -f "$work/saved" ] && [ "$(stat -c %s "$work/saved")" = 216054 ] && break
-  sleep 0.1
+# Each sample: load it through the open chooser, "Licz", save it through
+# the save chooser; the overlay is switched on (and photographed) once.
+for name in l-shape spiral curve; do
+  xdotool key F10 Down Return  # Plik > Wczytaj rysunek
+  timeout 10 xdotool search --sync --onlyvisible --name 'Otw' >/dev/null
+  sleep 0.5
+  xdotool type "$(dos "$work/$name.bmp")"
+  xdotool key Return
+  sleep 1.5
+  xdotool key F10 Right Down Return  # Akcja > Licz
+  sleep 1.5
+  if [ "$name" = l-shape ]; then
+    xdotool key F10 Right Down Down Return  # Akcja > Połącz liniami
+    sleep 1
+    import -window root "$work/shot.png"
+  fi
+  xdotool key F10 Down Down Return  # Plik > Zapisz aktualny obrazek
+  timeout 10 xdotool search --sync --onlyvisible --name 'Zapisz' >/dev/null
+  sleep 0.5
+  xdotool type "$(dos "$work/saved-$name.bmp")"
+  xdotool key Return
+  size=$(stat -c %s "$work/$name.bmp")
+  for _ in $(seq 50); do
+    [ -f "$work/saved-$name.bmp" ] && [ "$(stat -c %s "$work/saved-$name.bmp")" = "$size" ] && break
+    sleep 0.1
+  done
 done
 xdotool key F10 Down Up Return  # Plik > Koniec
 status=0
@@ -44,7 +52,7 @@ wait "$pid" || status=$?
 
 # The saved picture: 300 x 240, green line pixels on black, the two ends and
 # the corner of the L marked (yellow on the line).
-python3 - "$work/l-shape.bmp" "$work/saved" <<'PY'
+python3 - "$work/l-shape.bmp" "$work/saved-l-shape.bmp" <<'PY'
 import sys
 source, saved = (open(p, 'rb').read() for p in sys.argv[1:3])
 # Expected byte for byte: the loaded headers, green where the sample is
@@ -62,6 +70,17 @@ for x, y in [(50, 30), (51, 200), (249, 200)]:
 assert len(saved) == 216054, len(saved)
 assert saved == bytes(expected), next(i for i in range(len(saved)) if saved[i] != expected[i])
 PY
+# The command-line vectorizer saves the same bytes as the window program.
+if [ -n "${KWINDRA_CLI:-}" ]; then
+  "$KWINDRA_CLI" -q --bmp -o "$work/cli" "$work"/{l-shape,spiral,curve}.bmp
+  for name in l-shape spiral curve; do
+    cmp "$work/saved-$name.bmp" "$work/cli/$name.kwindra.bmp" ||
+      { echo "$name: the command line and the window saved different files"; exit 1; }
+  done
+  echo "the command line saved the window program's bytes for all three samples"
+else
+  echo "KWINDRA_CLI not set: the comparison with the command line is skipped"
+fi
 # The overlay on screen: red polyline pixels over the picture.
 red=$(convert "$work/shot.png" -crop 700x600+0+0 txt:- | grep -c '#FF0000' || true)
 [ "$red" -gt 100 ] || { echo "no overlay on screen ($red red pixels)"; exit 1; }
