@@ -45,6 +45,42 @@ for name in l-shape spiral curve; do
     sleep 0.1
   done
 done
+# A palette picture through the open chooser: the warning, and the window
+# keeps the size of the picture before it.
+python3 - "$work/curve.bmp" "$work/palette.bmp" <<'PY'
+import sys
+data = bytearray(open(sys.argv[1], 'rb').read())
+data[28] = 8
+open(sys.argv[2], 'wb').write(data)
+PY
+main=$(xdotool search --onlyvisible --name '^Kwindra' | head -1)
+before=$(xdotool getwindowgeometry "$main" | grep Geometry)
+xdotool key F10 Down Return  # Plik > Wczytaj rysunek
+timeout 10 xdotool search --sync --onlyvisible --name 'Otw' >/dev/null
+sleep 0.5
+xdotool type "$(dos "$work/palette.bmp")"
+xdotool key Return
+timeout 10 xdotool search --sync --onlyvisible --name '^Uwaga!$' >/dev/null ||
+  { echo "no warning for the palette picture"; exit 1; }
+xdotool key Return
+sleep 1
+after=$(xdotool getwindowgeometry "$main" | grep Geometry)
+[ "$before" = "$after" ] || { echo "palette load resized the window: $before -> $after"; exit 1; }
+# A name longer than the chooser's buffer (258 characters with the folder,
+# past the 256 bytes the program gives): the chooser fails and says so.
+# (Names of 260 characters and more crash Wine's own chooser; Windows's
+# returns the same failure.)
+xdotool key F10 Down Down Return  # Plik > Zapisz aktualny obrazek
+timeout 10 xdotool search --sync --onlyvisible --name 'Zapisz' >/dev/null
+sleep 0.5
+long=$(printf 'd%.0s' $(seq $((251 - ${#work})))).bmp
+xdotool type "$(dos "$work/$long")"
+xdotool key Return
+timeout 10 xdotool search --sync --onlyvisible --name '^Uwaga!$' >/dev/null ||
+  { echo "no message for the failed chooser"; exit 1; }
+xdotool key Return
+sleep 0.5
+[ ! -e "$work/$long" ] || { echo "a file was saved under the long name"; exit 1; }
 xdotool key F10 Down Up Return  # Plik > Koniec
 status=0
 wait "$pid" || status=$?
