@@ -132,4 +132,7 @@ done
 for i in $(seq 30); do cp samples/curve.bmp "batch-$i.bmp"; done
 "$cli" batch-*.bmp >stdout.txt 2>stderr.txt || fail "batch: exit status $?"
 [ "$(wc -l <stdout.txt)" = 30 ] && [ ! -s stderr.txt ] || fail "batch output"
+# On a terminal the batch shows its progress.
+script -qec "'$cli' -q batch-*.bmp" /dev/null >tty.txt || fail "batch on a terminal"
+grep -q '\[30/30\] batch-' tty.txt || fail "no progress on a terminal"
 echo "command-line vectorizer checked"
