@@ -128,29 +128,24 @@ std::vector<ChainCode> GentleCurve(int n) {
 }
 const std::vector<ChainCode> kGentle = GentleCurve(100000);
 
-BENCHMARK_CAPTURE(Simplify, spiral_typical, SimplifyChain, kSpiral, 1.0)
-    ->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(Simplify, spiral_typical_straightforward, SimplifyChainStraightforward, kSpiral,
-                  1.0)
-    ->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(Simplify, straight_worst, SimplifyChain, kStraight, 1.0)
-    ->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(Simplify, straight_worst_straightforward, SimplifyChainStraightforward, kStraight,
-                  1.0)
-    ->Unit(benchmark::kMillisecond)
-    ->Iterations(1);
-BENCHMARK_CAPTURE(Simplify, gentle_curve, SimplifyChain, kGentle, 1.0)
-    ->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(Simplify, gentle_curve_straightforward, SimplifyChainStraightforward, kGentle,
-                  1.0)
-    ->Unit(benchmark::kMillisecond)
-    ->Iterations(1);
-BENCHMARK_CAPTURE(Simplify, spiral_epsilon_1000, SimplifyChain, kSpiral, 1000.0)
-    ->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(Simplify, spiral_epsilon_1000_straightforward, SimplifyChainStraightforward,
-                  kSpiral, 1000.0)
-    ->Unit(benchmark::kMillisecond)
-    ->Iterations(1);
+// Registers Simplify/NAME and, beside it, Simplify/NAME_straightforward;
+// a slow straightforward case runs once.
+bool RegisterSimplify(const char* name, const std::vector<ChainCode>& codes, double epsilon,
+                      bool slowStraightforward) {
+  const std::string base = std::string("Simplify/") + name;
+  benchmark::RegisterBenchmark(base.c_str(), Simplify, SimplifyChain, codes, epsilon)
+      ->Unit(benchmark::kMillisecond);
+  auto* plain = benchmark::RegisterBenchmark((base + "_straightforward").c_str(), Simplify,
+                                             SimplifyChainStraightforward, codes, epsilon)
+                    ->Unit(benchmark::kMillisecond);
+  if (slowStraightforward) plain->Iterations(1);
+  return true;
+}
+
+const bool kSimplifyCases = RegisterSimplify("spiral_typical", kSpiral, 1.0, false) &&
+                            RegisterSimplify("straight_worst", kStraight, 1.0, true) &&
+                            RegisterSimplify("gentle_curve", kGentle, 1.0, true) &&
+                            RegisterSimplify("spiral_epsilon_1000", kSpiral, 1000.0, true);
 
 }  // namespace
 

@@ -43,6 +43,14 @@ auto Field(size_t offset, uint64_t value, int size = 4) {
   return [=](Bytes& b) { PutLe(b, offset, value, size); };
 }
 
+// Width and height fields both overwritten.
+auto Size(uint32_t width, uint32_t height) {
+  return [=](Bytes& b) {
+    PutLe(b, 18, width, 4);
+    PutLe(b, 22, height, 4);
+  };
+}
+
 const auto kAsMade = [](BmpLayout&) {};
 const auto kIntact = [](Bytes&) {};
 
@@ -82,29 +90,11 @@ std::vector<HostileFile> Table() {
   for (const uint32_t height : {0u, 0x80000000u, 0x7fffffffu, 0x80000001u, 0xfffffffdu}) {
     add("height", kAsMade, Field(22, height), kTextDamagedBmp);
   }
-  add(
-      "width x height past 32 bits", kAsMade,
-      [](Bytes& b) {
-        PutLe(b, 18, 65536, 4);
-        PutLe(b, 22, 65537, 4);
-      },
-      kTextDamagedBmp);
+  add("width x height past 32 bits", kAsMade, Size(65536, 65537), kTextDamagedBmp);
   // The largest sizes the fields can hold: rows of about 2^63 bytes, which
   // 64-bit arithmetic still holds (no size can overflow it).
-  add(
-      "largest width and height", kAsMade,
-      [](Bytes& b) {
-        PutLe(b, 18, 0x7fffffff, 4);
-        PutLe(b, 22, 0x7fffffff, 4);
-      },
-      kTextDamagedBmp);
-  add(
-      "largest width, top-down", kAsMade,
-      [](Bytes& b) {
-        PutLe(b, 18, 0x7fffffff, 4);
-        PutLe(b, 22, 0x80000001u, 4);
-      },
-      kTextDamagedBmp);
+  add("largest width and height", kAsMade, Size(0x7fffffff, 0x7fffffff), kTextDamagedBmp);
+  add("largest width, top-down", kAsMade, Size(0x7fffffff, 0x80000001u), kTextDamagedBmp);
   // The total size field lying either way, and the pixel offset.
   add("total size one short", Layout([](BmpLayout& l) { l.totalSizeDelta = -1; }), kIntact,
       kTextDamagedBmp);
