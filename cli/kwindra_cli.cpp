@@ -1,6 +1,7 @@
-// The command-line vectorizer: the window program's reader, tracer and
-// simplifier over any number of BMP files, with the rendition as BMP and the
-// polyline as SVG, DXF, CSV or JSON.
+// The command-line vectorizer: pictures of any common format, their ink
+// decided by a threshold, traced and simplified by the window program's
+// tracer and simplifier (or, with --single-line, exactly as the window
+// program's "Licz" on a BMP), written as SVG, DXF, CSV or JSON.
 #include <unistd.h>
 
 #include <cstdio>
@@ -10,13 +11,17 @@
 #include <vector>
 
 #include "cli/console_services.h"
+#include "cli/mask_export.h"
 #include "cli/terminal_text.h"
 #include "cli/vector_export.h"
+#include "decode/picture_decoder.h"
+#include "document/allocation.h"
 #include "document/app_state.h"
 #include "document/bmp_reader.h"
 #include "document/bmp_writer.h"
 #include "document/display_image.h"
 #include "document/texts.h"
+#include "ink/ink_mask.h"
 #include "vectorize/chain_simplifier.h"
 #include "vectorize/line_tracer.h"
 
@@ -26,14 +31,24 @@ constexpr int kExitRefused = 1;
 constexpr int kExitUsage = 2;
 
 constexpr char kUsage[] =
-    "Użycie: kwindra-cli [opcje] rysunek.bmp...\n"
-    "Wektoryzuje linię z każdego 24-bitowego rysunku BMP tak jak polecenie \"Licz\".\n"
+    "Użycie: kwindra-cli [opcje] rysunek...\n"
+    "Wektoryzuje linię z każdego rysunku (PNG, JPEG, TIFF, BMP, PBM/PGM/PPM): tusz\n"
+    "oddziela próg jasności, linia jest śledzona od pierwszego końca i upraszczana.\n"
     "\n"
     "  -e, --epsilon PIKSELE  tolerancja w pikselach, z dokładnością do 0,001 (domyślnie 1)\n"
+    "      --ink RODZAJ       auto, dark albo light: tusz ciemny, jasny, albo (auto)\n"
+    "                         mniejsza z dwóch klas jasności (domyślnie auto)\n"
+    "      --threshold PRÓG   0 do 255 albo otsu (domyślnie): jasny tusz jest powyżej\n"
+    "                         progu, ciemny na nim lub poniżej\n"
+    "      --max-pixels N     większe rysunki są odrzucane (domyślnie 1000000000)\n"
+    "      --single-line      dokładnie polecenie \"Licz\" okna programu: tylko\n"
+    "                         24-bitowe BMP, linią jest wszystko poza czernią\n"
     "      --break-pixels     punkty krytyczne w pikselach, które przerwały dopasowanie\n"
     "                         (polecenie bez pozycji w menu) zamiast w poprzednich\n"
     "  -o, --output KATALOG   gdzie zapisać wyniki (domyślnie obok każdego rysunku)\n"
-    "      --bmp              obrazek jak zapisany z okna programu: NAZWA.kwindra.bmp\n"
+    "      --mask             maska tuszu jako 1-bitowy PNG: NAZWA.mask.png\n"
+    "      --bmp              z --single-line: obrazek jak zapisany z okna programu,\n"
+    "                         NAZWA.kwindra.bmp\n"
     "      --svg              łamana w SVG: NAZWA.svg\n"
     "      --svg-pixels       jak --svg, z prześledzonymi pikselami pod łamaną\n"
     "      --dxf              łamana w DXF (ASCII, R12): NAZWA.dxf\n"
@@ -42,8 +57,9 @@ constexpr char kUsage[] =
     "  -q, --quiet            bez wiersza wyniku dla każdego pliku\n"
     "  -h, --help             ten opis\n"
     "\n"
-    "Kod wyjścia: 0 gdy wszystko się udało, 1 gdy któregoś pliku nie dało się\n"
-    "przeczytać lub zapisać, 2 przy błędnym wywołaniu.\n";
+    "Kod wyjścia: 0 gdy wszystko się udało; 1 gdy któregoś pliku nie dało się\n"
+    "przeczytać lub zapisać, nie miał tuszu ani linii albo wynik przycięto\n"
+    "(zawsze zgłaszane na stderr, także z -q); 2 przy błędnym wywołaniu.\n";
 constexpr char kTextNotBmp[] = "To nie jest plik BMP albo nie da się go otworzyć";
 constexpr char kTextBadEpsilon[] = "Niepoprawny epsylon: ";
 constexpr char kTextUnknownOption[] = "Nieznana opcja: ";
@@ -51,9 +67,32 @@ constexpr char kTextMissingValue[] = "Brak wartości opcji ";
 constexpr char kTextNoFiles[] = "Nie podano żadnego rysunku";
 constexpr char kTextNoFolder[] = "Nie można utworzyć katalogu: ";
 constexpr char kTextSummary[] = "%d x %d, łańcuch %d, początek (%d, %d), punkty krytyczne %d";
+constexpr char kTextInkSummary[] =
+    "%d x %d, tusz %s (próg %d), łańcuch %d, początek (%d, %d), punkty krytyczne %d";
+constexpr char kTextDark[] = "ciemny";
+constexpr char kTextLight[] = "jasny";
+constexpr char kTextBadInk[] = "Niepoprawny rodzaj tuszu (auto, dark, light): ";
+constexpr char kTextBadThreshold[] = "Niepoprawny próg (0 do 255 albo otsu): ";
+constexpr char kTextBadMaxPixels[] = "Niepoprawna liczba pikseli: ";
+constexpr char kTextBmpNeedsSingleLine[] = "--bmp działa tylko z --single-line";
+constexpr char kTextCannotOpen[] = "Nie można otworzyć pliku: ";
+constexpr char kTextUnknownFormat[] =
+    "Nieznany format rysunku (czytane są PNG, JPEG, TIFF, BMP i PBM/PGM/PPM)";
+constexpr char kTextDamaged[] = "Uszkodzony plik ";
+constexpr char kTextUnsupported[] = "Nieobsługiwany rodzaj pliku ";
+constexpr char kTextTooLarge[] =
+    "Rysunek %llu x %llu ma więcej pikseli niż limit %llu (--max-pixels)";
+constexpr char kTextNoMemory[] = "Brak pamięci na rysunek %llu x %llu";
+constexpr char kTextNoInk[] =
+    "Brak tuszu: próg %d nie oddziela dwóch klas jasności (cały rysunek jest jednego rodzaju)";
+constexpr char kTextNoInkAtAll[] = "Brak tuszu: cały rysunek ma jedną jasność";
 
 struct Options {
   int thousandths = 1000;
+  bool singleLine = false;
+  InkOptions ink;
+  DecodeLimits limits;
+  bool mask = false;
   int emitPrevious = 1;
   std::string output;
   bool bmp = false, svg = false, svgPixels = false, dxf = false, csv = false, json = false;
@@ -105,6 +144,17 @@ bool ParseTolerance(const std::string& text, int& thousandths, bool& positive) {
   return true;
 }
 
+// Digits only, at most limit.
+bool ParseCount(const std::string& text, uint64_t limit, uint64_t& value) {
+  if (text.empty() || text.size() > 19) return false;
+  value = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return false;
+    value = value * 10 + (c - '0');
+  }
+  return value <= limit;
+}
+
 std::string ToleranceText(int thousandths) {
   char buffer[32];
   std::snprintf(buffer, sizeof buffer, "%d.%03d", thousandths / 1000, thousandths % 1000);
@@ -147,6 +197,37 @@ int ParseOptions(int argc, char** argv, Options& options) {
     } else if (name == "-o" || name == "--output") {
       if (!takeValue()) return UsageError(kTextMissingValue, name);
       options.output = value;
+    } else if (name == "--single-line") {
+      options.singleLine = true;
+    } else if (name == "--ink") {
+      if (!takeValue()) return UsageError(kTextMissingValue, name);
+      if (value == "auto") {
+        options.ink.kind = InkKind::kAuto;
+      } else if (value == "dark") {
+        options.ink.kind = InkKind::kDark;
+      } else if (value == "light") {
+        options.ink.kind = InkKind::kLight;
+      } else {
+        return UsageError(kTextBadInk, value);
+      }
+    } else if (name == "--threshold") {
+      if (!takeValue()) return UsageError(kTextMissingValue, name);
+      uint64_t level = 0;
+      if (value == "otsu") {
+        options.ink.threshold = -1;
+      } else if (ParseCount(value, 255, level)) {
+        options.ink.threshold = static_cast<int>(level);
+      } else {
+        return UsageError(kTextBadThreshold, value);
+      }
+    } else if (name == "--max-pixels") {
+      if (!takeValue()) return UsageError(kTextMissingValue, name);
+      if (!ParseCount(value, UINT64_MAX / 2, options.limits.maxPixels) ||
+          options.limits.maxPixels == 0) {
+        return UsageError(kTextBadMaxPixels, value);
+      }
+    } else if (name == "--mask") {
+      options.mask = true;
     } else if (name == "--break-pixels") {
       options.emitPrevious = 0;
     } else if (name == "--bmp") {
@@ -168,17 +249,17 @@ int ParseOptions(int argc, char** argv, Options& options) {
     }
   }
   if (options.files.empty()) return UsageError(kTextNoFiles);
+  if (options.bmp && !options.singleLine) return UsageError(kTextBmpNeedsSingleLine);
   return -1;
 }
 
 // Where an output of input goes: the output folder or the input's own, the
-// input's name without ".bmp", then suffix.
+// input's name without its extension, then suffix.
 std::string OutputPath(const Options& options, const std::string& input, const char* suffix) {
   const std::filesystem::path in(input);
   std::string stem = in.filename().string();
-  if (stem.size() > 4 && strcasecmp(stem.c_str() + stem.size() - 4, ".bmp") == 0) {
-    stem.resize(stem.size() - 4);
-  }
+  const size_t dot = stem.rfind('.');
+  if (dot != std::string::npos && dot > 0) stem.resize(dot);
   const std::filesystem::path folder =
       options.output.empty() ? in.parent_path() : std::filesystem::path(options.output);
   return (folder / (stem + suffix)).string();
@@ -188,22 +269,91 @@ std::string Complaint(const std::string& subject, const char* cp1250) {
   return subject + ": " + Utf8FromCp1250(cp1250);
 }
 
+std::string Formatted(const char* cp1250, auto... values) {
+  char buffer[512];
+  std::snprintf(buffer, sizeof buffer, cp1250, values...);
+  return Utf8FromCp1250(buffer);
+}
+
+// Why a picture could not be decoded, in the user's words.
+std::string DecodeComplaint(const DecodeResult& decoded, uint64_t maxPixels) {
+  const unsigned long long w = decoded.width, h = decoded.height;
+  const std::string detail = decoded.detail.empty() ? "" : ": " + decoded.detail;
+  switch (decoded.status) {
+    case DecodeStatus::kCannotOpen:
+      return Utf8FromCp1250(kTextCannotOpen) + decoded.detail;
+    case DecodeStatus::kUnknownFormat:
+      return Utf8FromCp1250(kTextUnknownFormat);
+    case DecodeStatus::kDamaged:
+      return Utf8FromCp1250(kTextDamaged) + decoded.format + detail;
+    case DecodeStatus::kUnsupported:
+      return Utf8FromCp1250(kTextUnsupported) + decoded.format + detail;
+    case DecodeStatus::kTooLarge:
+      return Formatted(kTextTooLarge, w, h, static_cast<unsigned long long>(maxPixels));
+    case DecodeStatus::kOutOfMemory:
+      return Formatted(kTextNoMemory, w, h);
+    case DecodeStatus::kOk:
+      break;
+  }
+  return "";
+}
+
+// The window program's road: its BMP reader, its line rule. Complains and
+// returns false when the file was refused.
+bool LoadSingleLine(const std::string& input, std::vector<std::string>& complaints) {
+  TakeShownMessages();
+  if (LoadBmp(input.c_str(), nullptr) == 1) return true;
+  const std::vector<std::string> messages = TakeShownMessages();
+  if (messages.empty()) complaints.push_back(Complaint(input, kTextNotBmp));
+  for (const std::string& message : messages) complaints.push_back(input + ": " + message);
+  return false;
+}
+
+// Any picture: decoded, its ink decided and its mask (written when asked
+// for) made the document's line raster.
+bool LoadInk(const Options& options, const std::string& input, RunSummary& run,
+             std::vector<std::string>& complaints) {
+  DecodeResult decoded = DecodePictureFile(input, options.limits);
+  if (decoded.status != DecodeStatus::kOk) {
+    complaints.push_back(input + ": " + DecodeComplaint(decoded, options.limits.maxPixels));
+    return false;
+  }
+  GrayImage& image = decoded.image;
+  const InkDecision ink = DecideInk(LuminanceHistogram(image), options.ink);
+  if (!ink.found) {
+    complaints.push_back(
+        input + ": " +
+        (ink.threshold < 0 ? Formatted(kTextNoInkAtAll) : Formatted(kTextNoInk, ink.threshold)));
+    return false;
+  }
+  run.ink = ink.dark ? "dark" : "light";
+  run.threshold = ink.threshold;
+  MakeInkMask(image, ink);
+  if (options.mask) {
+    const std::string path = OutputPath(options, input, ".mask.png");
+    if (!WriteMaskPng(path, image)) complaints.push_back(Complaint(path, kTextWriteError));
+  }
+  // The mask becomes the line raster; both come from new[].
+  app.imageWidth = image.width;
+  app.imageHeight = image.height;
+  app.grayRaster = image.pixels.release();
+  return true;
+}
+
 // Loads, vectorizes and writes the outputs of one input. Fills the result
-// line, or the complaints (UTF-8) when any of it failed.
+// line and the complaints (UTF-8): refusals, failed writes and reports of a
+// run that found no line or was cut.
 void ProcessFile(const Options& options, const std::string& input, std::string& line,
                  std::vector<std::string>& complaints) {
   ResetDocument();
   app.epsilon = options.thousandths == 1000 ? 1.0 : options.thousandths * 0.001;
-  TakeShownMessages();
-  if (LoadBmp(input.c_str(), nullptr) != 1) {
-    const std::vector<std::string> messages = TakeShownMessages();
-    if (messages.empty()) complaints.push_back(Complaint(input, kTextNotBmp));
-    for (const std::string& message : messages) complaints.push_back(input + ": " + message);
+  RunSummary run{input, ToleranceText(options.thousandths), options.emitPrevious, 0, "", 0};
+  if (options.singleLine ? !LoadSingleLine(input, complaints)
+                         : !LoadInk(options, input, run, complaints)) {
     return;
   }
-  RunSummary run{input, ToleranceText(options.thousandths), options.emitPrevious, 0};
   run.report = RunVectorization(options.emitPrevious);
-  BuildDisplayImage(nullptr);
+  if (options.singleLine) BuildDisplayImage(nullptr);
 
   const auto write = [&](bool wanted, const char* suffix, auto writer) {
     if (!wanted) return;
@@ -219,14 +369,20 @@ void ProcessFile(const Options& options, const std::string& input, std::string& 
   write(options.csv, ".csv", [&](const std::string& path) { return WriteCsv(path, run); });
   write(options.json, ".json", [&](const std::string& path) { return WriteJson(path, run); });
 
-  char summary[256];
-  std::snprintf(summary, sizeof summary, kTextSummary, app.imageWidth, app.imageHeight,
-                app.chainLength, app.chainStart.x, app.chainStart.y, app.criticalCount);
-  line = input + ": " + Utf8FromCp1250(summary);
+  if (options.singleLine) {
+    line = input + ": " +
+           Formatted(kTextSummary, app.imageWidth, app.imageHeight, app.chainLength,
+                     app.chainStart.x, app.chainStart.y, app.criticalCount);
+  } else {
+    line = input + ": " +
+           Formatted(kTextInkSummary, app.imageWidth, app.imageHeight,
+                     run.ink == "dark" ? kTextDark : kTextLight, run.threshold, app.chainLength,
+                     app.chainStart.x, app.chainStart.y, app.criticalCount);
+  }
   const char* reports[] = {kTextNoLineEnd, kTextChainCut, kTextPointsCut};
   const int bits[] = {kTraceNoStart, kTraceChainCut, kSimplifyPointsCut};
   for (int r = 0; r < 3; ++r) {
-    if (run.report & bits[r]) line += "; " + Utf8FromCp1250(reports[r]);
+    if (run.report & bits[r]) complaints.push_back(Complaint(input, reports[r]));
   }
 }
 

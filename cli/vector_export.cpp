@@ -3,25 +3,17 @@
 #include <cstdio>
 #include <vector>
 
+#include "cli/file_output.h"
 #include "document/app_state.h"
-#include "document/platform_seam.h"
 #include "vectorize/chain_simplifier.h"
 #include "vectorize/line_tracer.h"
 
 namespace {
 
 bool WriteWhole(const std::string& path, const std::string& content) {
-  const std::string temporary = path + ".zapis~";
-  std::FILE* file = std::fopen(temporary.c_str(), "wb");
-  if (!file) return false;
-  bool ok = std::fwrite(content.data(), 1, content.size(), file) == content.size();
-  ok = std::fflush(file) == 0 && ok;
-  ok = std::fclose(file) == 0 && ok;
-  if (!ok || !ReplaceFileWith(temporary.c_str(), path.c_str())) {
-    std::remove(temporary.c_str());
-    return false;
-  }
-  return true;
+  return WriteReplacing(path, [&](std::FILE* file) {
+    return std::fwrite(content.data(), 1, content.size(), file) == content.size();
+  });
 }
 
 std::string Format(const char* format, auto... values) {
@@ -136,6 +128,7 @@ bool WriteCsv(const std::string& path, const RunSummary& run) {
   csv += Format("# width: %d\n# height: %d\n", app.imageWidth, app.imageHeight);
   csv += "# epsilon: " + run.tolerance + "\n";
   csv += std::string("# mode: ") + ModeName(run.emitPrevious) + "\n";
+  if (!run.ink.empty()) csv += "# ink: " + run.ink + Format("\n# threshold: %d\n", run.threshold);
   csv += Format("# chain length: %d\n# start: %d,%d\n", app.chainLength, app.chainStart.x,
                 app.chainStart.y);
   const std::string reports = ReportWords(run.report, " ");
@@ -152,6 +145,9 @@ bool WriteJson(const std::string& path, const RunSummary& run) {
   json += Format("  \"width\": %d,\n  \"height\": %d,\n", app.imageWidth, app.imageHeight);
   json += "  \"epsilon\": " + run.tolerance + ",\n";
   json += std::string("  \"mode\": \"") + ModeName(run.emitPrevious) + "\",\n";
+  if (!run.ink.empty()) {
+    json += "  \"ink\": \"" + run.ink + Format("\",\n  \"threshold\": %d,\n", run.threshold);
+  }
   json += Format("  \"chainLength\": %d,\n  \"start\": {\"x\": %d, \"y\": %d},\n", app.chainLength,
                  app.chainStart.x, app.chainStart.y);
   json += Format("  \"reports\": {\"noStart\": %s, \"chainCut\": %s, \"pointsCut\": %s},\n",

@@ -8,6 +8,8 @@ struct RunSummary {
   std::string tolerance;  // epsilon as a decimal with three places
   int emitPrevious;       // 1: the menu's "Licz", 0: the break pixels
   int report;             // RunVectorization's report bits
+  std::string ink;        // "dark" or "light"; empty when the window's reader decided
+  int threshold = 0;      // the ink's luminance threshold
 };
 
 // Each writes the current document's result to path (through a temporary

@@ -1,17 +1,33 @@
 #!/usr/bin/env bash
-# Builds the reader's fuzzer with clang and runs it over its seed corpus
-# (clang from Debian, installed when missing).
-#   fuzz/run.sh            bounded run (about a minute), as the tests do
-#   fuzz/run.sh 0          until stopped (or give a number of seconds)
+# Builds a fuzzer with clang and runs it over its seed corpus (clang from
+# Debian, installed when missing). Targets: bmp (the window program's BMP
+# reader, the tracer and the simplifiers) and pictures (the decoders of
+# every format and the ink).
+#   fuzz/run.sh [SECONDS [TARGET]]
+#   fuzz/run.sh            the BMP reader for a minute, as the tests do
+#   fuzz/run.sh 45 pictures
+#   fuzz/run.sh 0 TARGET   until stopped
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 seconds=${1:-60}
+target=${2:-bmp}
 "$root/scripts/install-deps.sh"
 build=$root/build/fuzz
-mkdir -p "$build/corpus"
-python3 "$root/fuzz/make-seeds.py" "$build/seeds"
 flags=(-std=c++20 -O1 -g -fsanitize=address,undefined -fno-sanitize-recover=all
   -finput-charset=UTF-8 -fexec-charset=UTF-8 -I"$root")
+if [ "$target" = pictures ]; then
+  mkdir -p "$build/picture-corpus"
+  /usr/bin/python3 "$root/tests/make_pictures.py" "$build/picture-seeds" >/dev/null
+  rm -f "$build/picture-seeds"/*.gray "$build/picture-seeds"/*.txt
+  clang++ "${flags[@]}" -fsanitize=fuzzer "$root"/fuzz/picture_fuzz.cpp "$root"/decode/*.cpp \
+    "$root"/ink/*.cpp -lpng -ljpeg -ltiff -o "$build/picture_fuzz"
+  cd "$build"
+  args=(-max_len=20000 -timeout=10 -rss_limit_mb=2048 -print_final_stats=1)
+  [ "$seconds" = 0 ] || args+=(-max_total_time="$seconds")
+  exec ./picture_fuzz "${args[@]}" picture-corpus picture-seeds
+fi
+mkdir -p "$build/corpus"
+python3 "$root/fuzz/make-seeds.py" "$build/seeds"
 # The tracer and the simplifiers run long loops on every accepted picture:
 # edge coverage only there, so the comparison hooks meant for the reader's
 # header checks do not slow every run down.

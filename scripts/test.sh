@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: the native document and vectorizer
-# tests under ASan + UBSan, a minute of fuzzing the BMP reader, the Windows
+# tests under ASan + UBSan, bounded fuzzing of the BMP reader and of the
+# picture decoders, the Windows
 # build's tests under Wine in a private X display, and the 32-bit Windows compile.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -9,6 +10,8 @@ source scripts/wine-env.sh
 
 cmake --preset native >/dev/null
 cmake --build --preset native -j2
+cmake --preset release >/dev/null
+cmake --build --preset release -j2
 cmake --preset win64 >/dev/null
 cmake --build --preset win64 -j2
 cmake --preset i686 >/dev/null
@@ -16,10 +19,14 @@ cmake --build --preset i686 -j2
 
 status=0
 ctest --preset native || status=1
-# The reader's fuzzer over its seeds and for a bounded minute.
-echo "Fuzzing the BMP reader for 60 s"
-fuzz/run.sh 60 >build/fuzz.log 2>&1 || { tail -40 build/fuzz.log; status=1; }
-grep -E '^(stat::number_of_executed_units|Done)' build/fuzz.log || true
+ctest --preset release || status=1
+# The fuzzers over their seeds, for a bounded time each.
+for target in bmp pictures; do
+  echo "Fuzzing: $target for 40 s"
+  fuzz/run.sh 40 "$target" >"build/fuzz-$target.log" 2>&1 ||
+    { tail -40 "build/fuzz-$target.log"; status=1; }
+  grep -E '^(stat::number_of_executed_units|Done)' "build/fuzz-$target.log" || true
+done
 
 kwindra_prepare_wine
 kwindra_start_xvfb

@@ -108,7 +108,7 @@ assert saved == bytes(expected), next(i for i in range(len(saved)) if saved[i] !
 PY
 # The command-line vectorizer saves the same bytes as the window program.
 if [ -n "${KWINDRA_CLI:-}" ]; then
-  "$KWINDRA_CLI" -q --bmp -o "$work/cli" "$work"/{l-shape,spiral,curve}.bmp
+  "$KWINDRA_CLI" -q --single-line --bmp -o "$work/cli" "$work"/{l-shape,spiral,curve}.bmp
   for name in l-shape spiral curve; do
     cmp "$work/saved-$name.bmp" "$work/cli/$name.kwindra.bmp" ||
       { echo "$name: the command line and the window saved different files"; exit 1; }

@@ -12,8 +12,8 @@ cd "$work"
 python3 "$root/scripts/make-examples.py" samples >/dev/null
 fail() { echo "FAIL: $*"; exit 1; }
 
-# Every output of every sample.
-"$cli" --bmp --svg-pixels --dxf --csv --json -o out samples/*.bmp >stdout.txt 2>stderr.txt ||
+# The window program's road: every output of every sample.
+"$cli" --single-line --bmp --svg-pixels --dxf --csv --json -o out samples/*.bmp >stdout.txt 2>stderr.txt ||
   fail "samples: exit status $?"
 [ ! -s stderr.txt ] || fail "samples: stderr: $(cat stderr.txt)"
 [ "$(wc -l <stdout.txt)" = 3 ] || fail "samples: not one line per file: $(cat stdout.txt)"
@@ -81,12 +81,12 @@ done
 
 # The tolerance: thousandths as in the settings dialog, a decimal comma too;
 # the mode without a menu item.
-"$cli" -q --json -o tol -e 0,25 samples/curve.bmp
+"$cli" -q --single-line --json -o tol -e 0,25 samples/curve.bmp
 mv tol/curve.json comma.json
-"$cli" -q --json -o tol --epsilon=0.25 samples/curve.bmp
+"$cli" -q --single-line --json -o tol --epsilon=0.25 samples/curve.bmp
 cmp -s comma.json tol/curve.json || fail "0,25 and 0.25 differ"
 grep -q '"epsilon": 0.250' tol/curve.json || fail "epsilon not written"
-"$cli" -q --json --break-pixels -o brk samples/l-shape.bmp
+"$cli" -q --single-line --json --break-pixels -o brk samples/l-shape.bmp
 grep -q '"mode": "break"' brk/l-shape.json || fail "break mode not written"
 grep -q '"points": \[\[50, 30\], \[52, 200\], \[249, 200\]\]' brk/l-shape.json ||
   fail "break mode points: $(grep points brk/l-shape.json)"
@@ -100,7 +100,8 @@ open('palette.bmp', 'wb').write(data)
 open('text.bmp', 'wb').write(b'not a picture')
 PY
 status=0
-"$cli" palette.bmp short.bmp text.bmp samples/l-shape.bmp >stdout.txt 2>stderr.txt || status=$?
+"$cli" --single-line palette.bmp short.bmp text.bmp samples/l-shape.bmp >stdout.txt 2>stderr.txt ||
+  status=$?
 [ "$status" = 1 ] || fail "refusals: exit status $status"
 grep -qx 'palette.bmp: Niestety możemy pobawić się tylko obrazkami w 24 bitowym kolorze' stderr.txt ||
   fail "palette message: $(cat stderr.txt)"
@@ -118,7 +119,8 @@ status=0
 
 # Usage errors: status 2 and a short text; --help is no error.
 for args in "" "-e 0 x.bmp" "-e -1 x.bmp" "-e 0.0004 x.bmp" "-e 2147483.648 x.bmp" \
-  "-e abc x.bmp" "--frobnicate x.bmp" "-o"; do
+  "-e abc x.bmp" "--frobnicate x.bmp" "-o" "--bmp x.bmp" "--ink grey x.png" "--threshold 256 x.png" \
+  "--threshold -1 x.png" "--max-pixels 0 x.png" "--max-pixels 1e9 x.png"; do
   status=0
   # shellcheck disable=SC2086
   "$cli" $args >/dev/null 2>stderr.txt || status=$?
@@ -135,4 +137,97 @@ for i in $(seq 30); do cp samples/curve.bmp "batch-$i.bmp"; done
 # On a terminal the batch shows its progress.
 script -qec "'$cli' -q batch-*.bmp" /dev/null >tty.txt || fail "batch on a terminal"
 grep -q '\[30/30\] batch-' tty.txt || fail "no progress on a terminal"
+
+# Any picture, dark or light ink: the same drawing as PNG, JPEG, TIFF (G4),
+# PGM and a 32-bit BMP, black on white, and white on (1, 1, 1) as a 24-bit
+# BMP, all traced alike; the mask shows the ink.
+"$python" - <<'PY'
+from PIL import Image, ImageDraw
+im = Image.new('L', (120, 80), 255)
+ImageDraw.Draw(im).line([(10, 20), (60, 20), (100, 70)], fill=0, width=1)
+im.save('d.png')
+im.save('d.jpg', quality=95)
+im.convert('1').save('d.tif', compression='group4')
+im.save('d.pgm')
+im.convert('RGBA').save('d32.bmp')
+Image.eval(im, lambda v: 1 if v else 250).convert('RGB').save('light.bmp')
+Image.new('RGB', (50, 40), (200, 200, 200)).save('blank.png')
+ring = Image.new('L', (60, 40), 255)
+ImageDraw.Draw(ring).rectangle([(20, 12), (40, 24)], outline=0)
+ring.save('ring.png')
+PY
+"$cli" --mask --json -o any d.png d.jpg d.tif d.pgm d32.bmp light.bmp >stdout.txt 2>stderr.txt ||
+  fail "formats: exit status $?, $(cat stderr.txt)"
+[ "$(wc -l <stdout.txt)" = 6 ] || fail "formats: $(cat stdout.txt)"
+grep -q '^d.png: 120 x 80, tusz ciemny (próg [0-9]*), łańcuch 100, początek (10, 20), punkty krytyczne 3$' \
+  stdout.txt || fail "png line: $(cat stdout.txt)"
+grep -q '^light.bmp: 120 x 80, tusz jasny' stdout.txt || fail "light ink: $(cat stdout.txt)"
+for name in d d32 light; do
+  "$python" - "$name" <<'PY' || fail "$name: not the drawing's points or mask"
+import json, sys
+from PIL import Image
+name = sys.argv[1]
+run = json.load(open(f'any/{name}.json'))
+points = run['points']
+assert len(points) == 3 and points[0] == [10, 20] and points[2] == [100, 70], points
+assert abs(points[1][0] - 60) <= 2 and abs(points[1][1] - 20) <= 2, points
+assert run['ink'] == ('light' if name == 'light' else 'dark'), run['ink']
+mask = Image.open(f'any/{name}.mask.png')
+assert mask.mode == '1' and mask.size == (120, 80), (mask.mode, mask.size)
+ink = Image.open('d.png').point(lambda v: 255 if v > 127 else 0).convert('1')
+assert list(mask.getdata()) == list(ink.getdata())
+PY
+done
+# A threshold and ink given by hand; the single-line mode still refuses PNG.
+"$cli" -q --json -o hand --ink dark --threshold 10 d.png || fail "--threshold 10"
+grep -q '"threshold": 10' hand/d.json || fail "threshold not kept"
+status=0
+"$cli" --single-line d.png >/dev/null 2>stderr.txt || status=$?
+[ "$status" = 1 ] && grep -q '^d.png: To nie jest plik BMP' stderr.txt || fail "single-line PNG"
+
+# Honest exits, even with -q: no ink, no line end (a ring), a broken file,
+# an unknown format, a picture over the pixel limit; the batch goes on.
+head -c 300 d.png >cut.png
+printf 'GIF89a' >odd.gif
+status=0
+"$cli" -q --json -o honest blank.png ring.png cut.png odd.gif d.png >stdout.txt 2>stderr.txt ||
+  status=$?
+[ "$status" = 1 ] || fail "honest exits: status $status"
+[ ! -s stdout.txt ] || fail "-q printed: $(cat stdout.txt)"
+grep -q '^blank.png: Brak tuszu' stderr.txt || fail "no ink: $(cat stderr.txt)"
+grep -qx 'ring.png: Nie znaleziono końca linii' stderr.txt || fail "no line end: $(cat stderr.txt)"
+grep -q '^cut.png: Uszkodzony plik PNG: ' stderr.txt || fail "cut PNG: $(cat stderr.txt)"
+grep -q '^odd.gif: Nieznany format rysunku' stderr.txt || fail "unknown format"
+[ -s honest/d.json ] || fail "the good file after the bad ones"
+[ ! -e honest/blank.json ] && [ ! -e honest/cut.json ] || fail "outputs of refused files"
+status=0
+"$cli" --max-pixels 9599 d.png >/dev/null 2>stderr.txt || status=$?
+[ "$status" = 1 ] && grep -q '^d.png: Rysunek 120 x 80 ma więcej pikseli niż limit 9599' stderr.txt ||
+  fail "pixel limit: status $status, $(cat stderr.txt)"
+"$cli" -q --max-pixels 9600 d.png || fail "at the pixel limit"
+# A cut chain (the single-line caps) is reported and exits 1.
+"$python" - <<'PY'
+from PIL import Image, ImageDraw
+im = Image.new('RGB', (30, 30))
+ImageDraw.Draw(im).line([(2, 2), (10, 2), (10, 10)], fill=(255, 255, 255))
+im.putpixel((9, 2), (0, 0, 0))
+im.putpixel((9, 3), (255, 255, 255))  # a square corner: the walk circles
+im.save('circling.bmp')
+PY
+status=0
+"$cli" -q --single-line circling.bmp 2>stderr.txt || status=$?
+[ "$status" = 1 ] && grep -q '^circling.bmp: Linia jest za długa lub zapętlona' stderr.txt ||
+  fail "cut chain: status $status, $(cat stderr.txt)"
+
+# Every broken file of every format: a message naming it, status 1, and the
+# batch goes on to the good file at the end.
+pictures=${KWINDRA_PICTURES:-}
+if [ -n "$pictures" ] && [ -f "$pictures/broken.txt" ]; then
+  mapfile -t broken < <(sed "s|^|$pictures/|" "$pictures/broken.txt")
+  status=0
+  "$cli" -q -o brokenout "${broken[@]}" d.png 2>stderr.txt || status=$?
+  [ "$status" = 1 ] || fail "broken files: status $status"
+  for f in "${broken[@]}"; do grep -q "^$f: " stderr.txt || fail "no message for $f"; done
+  ! grep -q '^d.png' stderr.txt || fail "the good file complained"
+fi
 echo "command-line vectorizer checked"

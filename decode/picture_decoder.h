@@ -1,0 +1,36 @@
+// Reads a picture of any supported format (PNG, JPEG, TIFF, BMP, PBM/PGM/PPM),
+// recognised by its first bytes, into 8-bit luminance.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+#include "decode/gray_image.h"
+
+enum class DecodeStatus {
+  kOk,
+  kCannotOpen,     // the file cannot be opened or read at all
+  kUnknownFormat,  // not one of the formats above
+  kDamaged,        // broken or cut short; detail says how
+  kUnsupported,    // a valid file of a kind not read here; detail says which
+  kTooLarge,       // more pixels than the limit
+  kOutOfMemory,
+};
+
+struct DecodeLimits {
+  uint64_t maxPixels = 1000000000;
+};
+
+struct DecodeResult {
+  DecodeStatus status = DecodeStatus::kOk;
+  const char* format = "";  // "PNG", "JPEG", "TIFF", "BMP", "PNM"
+  std::string detail;       // the library's or the decoder's words, English
+  uint64_t width = 0;       // the size the file declares, also when refused
+  uint64_t height = 0;
+  GrayImage image;
+};
+
+// Decodes from the stream's current position (the stream must be seekable).
+DecodeResult DecodePicture(std::FILE* file, const DecodeLimits& limits);
+DecodeResult DecodePictureFile(const std::string& path, const DecodeLimits& limits);

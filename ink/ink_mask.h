@@ -1,0 +1,37 @@
+// Which pixels of a luminance picture are ink: a threshold (Otsu's by
+// default) splits the picture in two classes, and the ink is the dark or
+// the light one, by default the smaller.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include "decode/gray_image.h"
+
+enum class InkKind { kAuto, kDark, kLight };
+
+struct InkOptions {
+  InkKind kind = InkKind::kAuto;
+  int threshold = -1;  // 0 to 255; -1 for Otsu's
+};
+
+using Histogram = std::array<uint64_t, 256>;
+
+struct InkDecision {
+  bool found = false;  // false when the threshold leaves one class only
+  bool dark = true;    // dark ink is luminance <= threshold, light ink above it
+  int threshold = 0;
+  uint64_t inkPixels = 0;
+};
+
+Histogram LuminanceHistogram(const GrayImage& image);
+
+// The threshold t that best separates luminance <= t from luminance > t
+// (largest between-class variance); the middle of the range when several t
+// separate equally well. -1 when the picture has a single luminance.
+int OtsuThreshold(const Histogram& histogram);
+
+InkDecision DecideInk(const Histogram& histogram, const InkOptions& options);
+
+// Rewrites the luminance in place as the mask: 1 for ink, 0 for paper.
+void MakeInkMask(GrayImage& image, const InkDecision& decision);
