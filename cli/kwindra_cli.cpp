@@ -21,6 +21,7 @@
 #include "document/bmp_writer.h"
 #include "document/display_image.h"
 #include "document/texts.h"
+#include "drawing/drawing_vectorizer.h"
 #include "ink/ink_mask.h"
 #include "vectorize/chain_simplifier.h"
 #include "vectorize/line_tracer.h"
@@ -67,13 +68,16 @@ constexpr char kTextMissingValue[] = "Brak wartości opcji ";
 constexpr char kTextNoFiles[] = "Nie podano żadnego rysunku";
 constexpr char kTextNoFolder[] = "Nie można utworzyć katalogu: ";
 constexpr char kTextSummary[] = "%d x %d, łańcuch %d, początek (%d, %d), punkty krytyczne %d";
-constexpr char kTextInkSummary[] =
-    "%d x %d, tusz %s (próg %d), łańcuch %d, początek (%d, %d), punkty krytyczne %d";
+constexpr char kTextDrawingSummary[] =
+    "%d x %d, tusz %s (próg %d), kreski %d (zamknięte %d), punkty %d, przejazdy %.1f px";
+constexpr char kTextDropped[] = ", pominięte plamki %lld, obcięte odgałęzienia %lld";
+constexpr char kTextNoStrokes[] = "Tusz jest, ale nie dał żadnej kreski";
 constexpr char kTextDark[] = "ciemny";
 constexpr char kTextLight[] = "jasny";
 constexpr char kTextBadInk[] = "Niepoprawny rodzaj tuszu (auto, dark, light): ";
 constexpr char kTextBadThreshold[] = "Niepoprawny próg (0 do 255 albo otsu): ";
 constexpr char kTextBadMaxPixels[] = "Niepoprawna liczba pikseli: ";
+constexpr char kTextBadMinLength[] = "Niepoprawna długość (0 do 1000000): ";
 constexpr char kTextBmpNeedsSingleLine[] = "--bmp działa tylko z --single-line";
 constexpr char kTextCannotOpen[] = "Nie można otworzyć pliku: ";
 constexpr char kTextUnknownFormat[] =
@@ -93,6 +97,8 @@ struct Options {
   InkOptions ink;
   DecodeLimits limits;
   bool mask = false;
+  int minLength = 3;
+  bool order = true;
   int emitPrevious = 1;
   std::string output;
   bool bmp = false, svg = false, svgPixels = false, dxf = false, csv = false, json = false;
@@ -226,6 +232,13 @@ int ParseOptions(int argc, char** argv, Options& options) {
           options.limits.maxPixels == 0) {
         return UsageError(kTextBadMaxPixels, value);
       }
+    } else if (name == "--min-length") {
+      if (!takeValue()) return UsageError(kTextMissingValue, name);
+      uint64_t length = 0;
+      if (!ParseCount(value, 1000000, length)) return UsageError(kTextBadMinLength, value);
+      options.minLength = static_cast<int>(length);
+    } else if (name == "--no-order") {
+      options.order = false;
     } else if (name == "--mask") {
       options.mask = true;
     } else if (name == "--break-pixels") {
@@ -309,10 +322,65 @@ bool LoadSingleLine(const std::string& input, std::vector<std::string>& complain
   return false;
 }
 
-// Any picture: decoded, its ink decided and its mask (written when asked
-// for) made the document's line raster.
-bool LoadInk(const Options& options, const std::string& input, RunSummary& run,
-             std::vector<std::string>& complaints) {
+// The rows of ink, for --svg-pixels, before the thinning takes them.
+std::vector<PixelRun> InkRuns(const GrayImage& mask) {
+  std::vector<PixelRun> runs;
+  for (int32_t y = 0; y < mask.height; ++y) {
+    const uint8_t* row = mask.Row(y);
+    for (int32_t x = 0; x < mask.width;) {
+      if (!row[x]) {
+        ++x;
+        continue;
+      }
+      const int32_t start = x;
+      while (x < mask.width && row[x]) ++x;
+      runs.push_back({start, y, x - start});
+    }
+  }
+  return runs;
+}
+
+// The single-line result as a drawing of one stroke, and the traced
+// pixels for --svg-pixels.
+Drawing SingleLineDrawing(std::vector<PixelRun>& traced) {
+  Drawing drawing;
+  drawing.width = app.imageWidth;
+  drawing.height = app.imageHeight;
+  if (app.criticalCount > 0) {
+    Stroke stroke;
+    for (int n = 0; n < app.criticalCount; ++n) {
+      stroke.points.push_back({static_cast<double>(app.criticalPoints[n].x),
+                               static_cast<double>(app.criticalPoints[n].y)});
+    }
+    drawing.strokes.push_back(std::move(stroke));
+  }
+  if (app.chainLength > 0) {
+    std::vector<Point> path(static_cast<size_t>(app.chainLength) + 1);
+    ChainToPoints(app.chainCodes, app.chainStart.x, app.chainStart.y, app.chainLength, path.data());
+    for (const Point& p : path) traced.push_back({p.x, p.y, 1});
+  }
+  return drawing;
+}
+
+// The window program's road. Complains and returns false when the file
+// was refused or held no line.
+bool RunSingleLine(const Options& options, const std::string& input, RunSummary& run,
+                   Drawing& drawing, std::vector<PixelRun>& underlay,
+                   std::vector<std::string>& complaints) {
+  if (!LoadSingleLine(input, complaints)) return false;
+  run.singleLine = true;
+  run.report = RunVectorization(options.emitPrevious);
+  run.chainLength = app.chainLength;
+  run.start = app.chainStart;
+  BuildDisplayImage(nullptr);
+  drawing = SingleLineDrawing(underlay);
+  return true;
+}
+
+// Any picture: decoded, its ink decided, its mask (written when asked for)
+// thinned into strokes.
+bool RunDrawing(const Options& options, const std::string& input, RunSummary& run, Drawing& drawing,
+                std::vector<PixelRun>& underlay, std::vector<std::string>& complaints) {
   DecodeResult decoded = DecodePictureFile(input, options.limits);
   if (decoded.status != DecodeStatus::kOk) {
     complaints.push_back(input + ": " + DecodeComplaint(decoded, options.limits.maxPixels));
@@ -333,10 +401,18 @@ bool LoadInk(const Options& options, const std::string& input, RunSummary& run,
     const std::string path = OutputPath(options, input, ".mask.png");
     if (!WriteMaskPng(path, image)) complaints.push_back(Complaint(path, kTextWriteError));
   }
-  // The mask becomes the line raster; both come from new[].
-  app.imageWidth = image.width;
-  app.imageHeight = image.height;
-  app.grayRaster = image.pixels.release();
+  if (options.svgPixels) underlay = InkRuns(image);
+  DrawingOptions drawingOptions;
+  drawingOptions.epsilon = options.thousandths * 0.001;
+  drawingOptions.minLength = options.minLength;
+  drawingOptions.order = options.order;
+  const DrawingStatus status = VectorizeDrawing(image, drawingOptions, drawing);
+  if (status != DrawingStatus::kOk) {
+    complaints.push_back(input + ": " +
+                         Formatted(kTextNoMemory, static_cast<unsigned long long>(image.width),
+                                   static_cast<unsigned long long>(image.height)));
+    return false;
+  }
   return true;
 }
 
@@ -347,14 +423,16 @@ void ProcessFile(const Options& options, const std::string& input, std::string& 
                  std::vector<std::string>& complaints) {
   ResetDocument();
   app.epsilon = options.thousandths == 1000 ? 1.0 : options.thousandths * 0.001;
-  RunSummary run{input, ToleranceText(options.thousandths), options.emitPrevious, 0, "", 0};
-  if (options.singleLine ? !LoadSingleLine(input, complaints)
-                         : !LoadInk(options, input, run, complaints)) {
+  RunSummary run;
+  run.source = input;
+  run.tolerance = ToleranceText(options.thousandths);
+  run.emitPrevious = options.emitPrevious;
+  Drawing drawing;
+  std::vector<PixelRun> underlay;
+  if (options.singleLine ? !RunSingleLine(options, input, run, drawing, underlay, complaints)
+                         : !RunDrawing(options, input, run, drawing, underlay, complaints)) {
     return;
   }
-  run.report = RunVectorization(options.emitPrevious);
-  if (options.singleLine) BuildDisplayImage(nullptr);
-
   const auto write = [&](bool wanted, const char* suffix, auto writer) {
     if (!wanted) return;
     const std::string path = OutputPath(options, input, suffix);
@@ -363,27 +441,41 @@ void ProcessFile(const Options& options, const std::string& input, std::string& 
   };
   write(options.bmp, ".kwindra.bmp",
         [](const std::string& path) { return SaveBmp(path.c_str(), nullptr) == 1; });
-  write(options.svg, ".svg",
-        [&](const std::string& path) { return WriteSvg(path, run, options.svgPixels); });
-  write(options.dxf, ".dxf", [&](const std::string& path) { return WriteDxf(path, run); });
-  write(options.csv, ".csv", [&](const std::string& path) { return WriteCsv(path, run); });
-  write(options.json, ".json", [&](const std::string& path) { return WriteJson(path, run); });
+  write(options.svg, ".svg", [&](const std::string& path) {
+    return WriteSvg(path, drawing, run, options.svgPixels ? &underlay : nullptr);
+  });
+  write(options.dxf, ".dxf", [&](const std::string& path) { return WriteDxf(path, drawing, run); });
+  write(options.csv, ".csv", [&](const std::string& path) { return WriteCsv(path, drawing, run); });
+  write(options.json, ".json",
+        [&](const std::string& path) { return WriteJson(path, drawing, run); });
 
   if (options.singleLine) {
     line = input + ": " +
            Formatted(kTextSummary, app.imageWidth, app.imageHeight, app.chainLength,
                      app.chainStart.x, app.chainStart.y, app.criticalCount);
-  } else {
-    line = input + ": " +
-           Formatted(kTextInkSummary, app.imageWidth, app.imageHeight,
-                     run.ink == "dark" ? kTextDark : kTextLight, run.threshold, app.chainLength,
-                     app.chainStart.x, app.chainStart.y, app.criticalCount);
+    const char* reports[] = {kTextNoLineEnd, kTextChainCut, kTextPointsCut};
+    const int bits[] = {kTraceNoStart, kTraceChainCut, kSimplifyPointsCut};
+    for (int r = 0; r < 3; ++r) {
+      if (run.report & bits[r]) complaints.push_back(Complaint(input, reports[r]));
+    }
+    return;
   }
-  const char* reports[] = {kTextNoLineEnd, kTextChainCut, kTextPointsCut};
-  const int bits[] = {kTraceNoStart, kTraceChainCut, kSimplifyPointsCut};
-  for (int r = 0; r < 3; ++r) {
-    if (run.report & bits[r]) complaints.push_back(Complaint(input, reports[r]));
+  size_t points = 0;
+  int closed = 0;
+  for (const Stroke& stroke : drawing.strokes) {
+    points += stroke.points.size();
+    closed += stroke.closed;
   }
+  line = input + ": " +
+         Formatted(kTextDrawingSummary, drawing.width, drawing.height,
+                   run.ink == "dark" ? kTextDark : kTextLight, run.threshold,
+                   static_cast<int>(drawing.strokes.size()), closed, static_cast<int>(points),
+                   drawing.penUp);
+  if (drawing.specks > 0 || drawing.spurs > 0) {
+    line += Formatted(kTextDropped, static_cast<long long>(drawing.specks),
+                      static_cast<long long>(drawing.spurs));
+  }
+  if (drawing.strokes.empty()) complaints.push_back(Complaint(input, kTextNoStrokes));
 }
 
 }  // namespace

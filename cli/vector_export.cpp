@@ -1,10 +1,9 @@
 #include "cli/vector_export.h"
 
+#include <cmath>
 #include <cstdio>
-#include <vector>
 
 #include "cli/file_output.h"
-#include "document/app_state.h"
 #include "vectorize/chain_simplifier.h"
 #include "vectorize/line_tracer.h"
 
@@ -20,6 +19,14 @@ std::string Format(const char* format, auto... values) {
   char buffer[128];
   std::snprintf(buffer, sizeof buffer, format, values...);
   return buffer;
+}
+
+// A coordinate to a thousandth of a pixel, without trailing zeros.
+std::string Number(double value) {
+  std::string text = Format("%.3f", std::round(value * 1000) / 1000);
+  while (text.back() == '0') text.pop_back();
+  if (text.back() == '.') text.pop_back();
+  return text == "-0" ? "0" : text;
 }
 
 std::string EscapeXml(const std::string& text) {
@@ -64,6 +71,13 @@ const char* ModeName(int emitPrevious) {
   return emitPrevious ? "previous" : "break";
 }
 
+// The points a closed stroke is drawn through: its last point, the first
+// again, is left to the closing.
+size_t DrawnPoints(const Stroke& stroke) {
+  return stroke.closed && stroke.points.size() > 1 ? stroke.points.size() - 1
+                                                   : stroke.points.size();
+}
+
 }  // namespace
 
 std::string ReportWords(int report, const char* separator) {
@@ -78,44 +92,48 @@ std::string ReportWords(int report, const char* separator) {
   return words;
 }
 
-bool WriteSvg(const std::string& path, const RunSummary& run, bool tracedPixels) {
-  const int width = app.imageWidth, height = app.imageHeight;
+bool WriteSvg(const std::string& path, const Drawing& d, const RunSummary& run,
+              const std::vector<PixelRun>* underlay) {
   std::string svg = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
-  svg += Format("<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"%d\" height=\"%d\" ", width,
-                height);
-  svg += Format("viewBox=\"0 0 %d %d\">\n", width, height);
+  svg += Format("<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"%d\" height=\"%d\" ", d.width,
+                d.height);
+  svg += Format("viewBox=\"0 0 %d %d\">\n", d.width, d.height);
   svg += "<title>" + EscapeXml(run.source) + "</title>\n";
-  if (tracedPixels && app.chainLength > 0) {
-    std::vector<Point> path(static_cast<size_t>(app.chainLength) + 1);
-    ChainToPoints(app.chainCodes, app.chainStart.x, app.chainStart.y, app.chainLength, path.data());
-    svg += "<path id=\"traced-pixels\" fill=\"#00ff00\" d=\"";
-    for (const Point& p : path) svg += Format("M%d %dh1v1h-1z", p.x, p.y);
+  if (underlay && !underlay->empty()) {
+    svg += "<path id=\"pixels\" fill=\"#00ff00\" d=\"";
+    for (const PixelRun& r : *underlay)
+      svg += Format("M%d %dh%dv1h-%dz", r.x, r.y, r.length, r.length);
     svg += "\"/>\n";
   }
-  if (app.criticalCount > 0) {
-    svg +=
-        "<polyline id=\"critical-points\" fill=\"none\" stroke=\"#ff0000\" "
-        "stroke-width=\"1\" stroke-linejoin=\"round\" stroke-linecap=\"round\" points=\"";
-    for (int n = 0; n < app.criticalCount; ++n) {
-      const Point p = app.criticalPoints[n];
-      svg += Format(n ? " %d.5,%d.5" : "%d.5,%d.5", p.x, p.y);
+  // The single-line mode draws like the window's overlay, a drawing in ink.
+  const char* colour = run.singleLine ? "#ff0000" : "#000000";
+  svg += Format("<g id=\"strokes\" fill=\"none\" stroke=\"%s\" stroke-width=\"1\" ", colour);
+  svg += "stroke-linejoin=\"round\" stroke-linecap=\"round\">\n";
+  for (const Stroke& stroke : d.strokes) {
+    svg += "<path d=\"";
+    const size_t n = DrawnPoints(stroke);
+    for (size_t i = 0; i < n; ++i) {
+      const PointF& p = stroke.points[i];
+      svg += (i ? " L" : "M") + Number(p.x + 0.5) + " " + Number(p.y + 0.5);
     }
-    svg += "\"/>\n";
+    svg += stroke.closed ? " Z\"/>\n" : "\"/>\n";
   }
-  svg += "</svg>\n";
+  svg += "</g>\n</svg>\n";
   return WriteWhole(path, svg);
 }
 
-bool WriteDxf(const std::string& path, const RunSummary&) {
-  std::string dxf = "999\nKwindra polyline; pixel (x, y) is (x, height - 1 - y) here\n";
+bool WriteDxf(const std::string& path, const Drawing& d, const RunSummary&) {
+  std::string dxf = "999\nKwindra strokes; pixel (x, y) is (x, height - 1 - y) here\n";
   dxf += "0\nSECTION\n2\nHEADER\n9\n$ACADVER\n1\nAC1009\n0\nENDSEC\n";
   dxf += "0\nSECTION\n2\nENTITIES\n";
-  if (app.criticalCount > 0) {
-    dxf += "0\nPOLYLINE\n8\n0\n66\n1\n10\n0.0\n20\n0.0\n30\n0.0\n70\n0\n";
-    for (int n = 0; n < app.criticalCount; ++n) {
-      const Point p = app.criticalPoints[n];
-      dxf +=
-          Format("0\nVERTEX\n8\n0\n10\n%d.0\n20\n%d.0\n30\n0.0\n", p.x, app.imageHeight - 1 - p.y);
+  for (const Stroke& stroke : d.strokes) {
+    dxf += Format("0\nPOLYLINE\n8\n0\n66\n1\n10\n0.0\n20\n0.0\n30\n0.0\n70\n%d\n",
+                  stroke.closed ? 1 : 0);
+    const size_t n = DrawnPoints(stroke);
+    for (size_t i = 0; i < n; ++i) {
+      const PointF& p = stroke.points[i];
+      dxf += "0\nVERTEX\n8\n0\n10\n" + Number(p.x) + "\n20\n" + Number(d.height - 1 - p.y) +
+             "\n30\n0.0\n";
     }
     dxf += "0\nSEQEND\n8\n0\n";
   }
@@ -123,41 +141,64 @@ bool WriteDxf(const std::string& path, const RunSummary&) {
   return WriteWhole(path, dxf);
 }
 
-bool WriteCsv(const std::string& path, const RunSummary& run) {
+bool WriteCsv(const std::string& path, const Drawing& d, const RunSummary& run) {
   std::string csv = "# file: " + run.source + "\n";
-  csv += Format("# width: %d\n# height: %d\n", app.imageWidth, app.imageHeight);
+  csv += Format("# width: %d\n# height: %d\n", d.width, d.height);
   csv += "# epsilon: " + run.tolerance + "\n";
-  csv += std::string("# mode: ") + ModeName(run.emitPrevious) + "\n";
-  if (!run.ink.empty()) csv += "# ink: " + run.ink + Format("\n# threshold: %d\n", run.threshold);
-  csv += Format("# chain length: %d\n# start: %d,%d\n", app.chainLength, app.chainStart.x,
-                app.chainStart.y);
-  const std::string reports = ReportWords(run.report, " ");
-  csv += "# reports: " + (reports.empty() ? std::string("none") : reports) + "\n";
-  csv += "index,x,y\n";
-  for (int n = 0; n < app.criticalCount; ++n) {
-    csv += Format("%d,%d,%d\n", n, app.criticalPoints[n].x, app.criticalPoints[n].y);
+  if (run.singleLine) {
+    csv += std::string("# mode: ") + ModeName(run.emitPrevious) + "\n";
+    csv +=
+        Format("# chain length: %d\n# start: %d,%d\n", run.chainLength, run.start.x, run.start.y);
+    const std::string reports = ReportWords(run.report, " ");
+    csv += "# reports: " + (reports.empty() ? std::string("none") : reports) + "\n";
+  } else {
+    csv += "# ink: " + run.ink + Format("\n# threshold: %d\n", run.threshold);
+    csv += "# pen-up: " + Number(d.penUp) + "\n";
+  }
+  csv += "stroke,index,x,y\n";
+  for (size_t s = 0; s < d.strokes.size(); ++s) {
+    const std::vector<PointF>& points = d.strokes[s].points;
+    for (size_t i = 0; i < points.size(); ++i) {
+      csv += Format("%zu,%zu,", s, i) + Number(points[i].x) + "," + Number(points[i].y) + "\n";
+    }
   }
   return WriteWhole(path, csv);
 }
 
-bool WriteJson(const std::string& path, const RunSummary& run) {
+bool WriteJson(const std::string& path, const Drawing& d, const RunSummary& run) {
   std::string json = "{\n  \"file\": \"" + EscapeJson(run.source) + "\",\n";
-  json += Format("  \"width\": %d,\n  \"height\": %d,\n", app.imageWidth, app.imageHeight);
+  json += Format("  \"width\": %d,\n  \"height\": %d,\n", d.width, d.height);
   json += "  \"epsilon\": " + run.tolerance + ",\n";
-  json += std::string("  \"mode\": \"") + ModeName(run.emitPrevious) + "\",\n";
-  if (!run.ink.empty()) {
+  if (run.singleLine) {
+    json += std::string("  \"mode\": \"") + ModeName(run.emitPrevious) + "\",\n";
+    json += Format("  \"chainLength\": %d,\n  \"start\": {\"x\": %d, \"y\": %d},\n",
+                   run.chainLength, run.start.x, run.start.y);
+    json += Format("  \"reports\": {\"noStart\": %s, \"chainCut\": %s, \"pointsCut\": %s},\n",
+                   run.report & kTraceNoStart ? "true" : "false",
+                   run.report & kTraceChainCut ? "true" : "false",
+                   run.report & kSimplifyPointsCut ? "true" : "false");
+    json += "  \"points\": [";
+    const std::vector<PointF> none;
+    const std::vector<PointF>& points = d.strokes.empty() ? none : d.strokes[0].points;
+    for (size_t i = 0; i < points.size(); ++i) {
+      json += (i ? ", [" : "[") + Number(points[i].x) + ", " + Number(points[i].y) + "]";
+    }
+    json += "],\n";
+  } else {
     json += "  \"ink\": \"" + run.ink + Format("\",\n  \"threshold\": %d,\n", run.threshold);
   }
-  json += Format("  \"chainLength\": %d,\n  \"start\": {\"x\": %d, \"y\": %d},\n", app.chainLength,
-                 app.chainStart.x, app.chainStart.y);
-  json += Format("  \"reports\": {\"noStart\": %s, \"chainCut\": %s, \"pointsCut\": %s},\n",
-                 run.report & kTraceNoStart ? "true" : "false",
-                 run.report & kTraceChainCut ? "true" : "false",
-                 run.report & kSimplifyPointsCut ? "true" : "false");
-  json += "  \"points\": [";
-  for (int n = 0; n < app.criticalCount; ++n) {
-    json += Format(n ? ", [%d, %d]" : "[%d, %d]", app.criticalPoints[n].x, app.criticalPoints[n].y);
+  json += "  \"strokes\": [";
+  for (size_t s = 0; s < d.strokes.size(); ++s) {
+    const Stroke& stroke = d.strokes[s];
+    json += s ? ",\n    " : "\n    ";
+    json += std::string("{\"closed\": ") + (stroke.closed ? "true" : "false") + ", \"points\": [";
+    for (size_t i = 0; i < stroke.points.size(); ++i) {
+      json +=
+          (i ? ", [" : "[") + Number(stroke.points[i].x) + ", " + Number(stroke.points[i].y) + "]";
+    }
+    json += "]}";
   }
-  json += "]\n}\n";
+  json += d.strokes.empty() ? "],\n" : "\n  ],\n";
+  json += "  \"penUp\": " + Number(d.penUp) + "\n}\n";
   return WriteWhole(path, json);
 }

@@ -1,35 +1,49 @@
+// The exporters: one drawing (size and strokes) as SVG, DXF, CSV or JSON,
+// for both modes of the command line.
 #pragma once
 
 #include <string>
+#include <vector>
 
-// What one run of the command-line program produced, beside the document.
+#include "document/app_state.h"
+#include "drawing/drawing.h"
+
+// What one run of the command-line program found, beside the strokes.
 struct RunSummary {
   std::string source;     // the input file as given
   std::string tolerance;  // epsilon as a decimal with three places
-  int emitPrevious;       // 1: the menu's "Licz", 0: the break pixels
-  int report;             // RunVectorization's report bits
-  std::string ink;        // "dark" or "light"; empty when the window's reader decided
+  std::string ink;        // "dark" or "light"; empty in the single-line mode
   int threshold = 0;      // the ink's luminance threshold
+  // The single-line mode's own record: the window program's run.
+  bool singleLine = false;
+  int emitPrevious = 1;  // 1: the menu's "Licz", 0: the break pixels
+  int report = 0;        // RunVectorization's report bits
+  int chainLength = 0;
+  Point start = {0, 0};
 };
 
-// Each writes the current document's result to path (through a temporary
-// file beside it, replaced only when complete); false when it cannot.
+// A row of pixels drawn under the strokes by --svg-pixels.
+struct PixelRun {
+  int32_t x, y, length;
+};
 
-// The picture's size as the view box, the polyline through the critical
-// points at pixel centres and, with tracedPixels, the traced path's pixels
-// underneath.
-bool WriteSvg(const std::string& path, const RunSummary& run, bool tracedPixels);
+// Each writes through a temporary file beside path, which replaces path
+// only when complete; false when it cannot.
 
-// ASCII DXF (R12) with one POLYLINE through the critical points; y grows
+// The picture's size as the view box; one path per stroke through pixel
+// centres, Z on closed ones; underlay (when given) in green beneath.
+bool WriteSvg(const std::string& path, const Drawing& drawing, const RunSummary& run,
+              const std::vector<PixelRun>* underlay);
+
+// ASCII DXF (R12), one POLYLINE per stroke, closed flag on loops; y grows
 // upwards there, so pixel (x, y) becomes (x, height - 1 - y).
-bool WriteDxf(const std::string& path, const RunSummary& run);
+bool WriteDxf(const std::string& path, const Drawing& drawing, const RunSummary& run);
 
-// The critical points as index,x,y rows after '#' lines with the run's
-// details.
-bool WriteCsv(const std::string& path, const RunSummary& run);
+// stroke,index,x,y rows after '#' lines with the run's details.
+bool WriteCsv(const std::string& path, const Drawing& drawing, const RunSummary& run);
 
-// The run's details and the critical points as one JSON object.
-bool WriteJson(const std::string& path, const RunSummary& run);
+// The run's details and the strokes as one JSON object.
+bool WriteJson(const std::string& path, const Drawing& drawing, const RunSummary& run);
 
 // The report bits as words: "no-start", "chain-cut", "points-cut".
 std::string ReportWords(int report, const char* separator);

@@ -1,10 +1,12 @@
-// libFuzzer harness over the picture decoders and the ink: each input is
-// decoded from memory as any format; an accepted picture must have the
-// size it declared, and its ink and mask are made and checked.
+// libFuzzer harness over the picture decoders, the ink and the drawing
+// mode: each input is decoded from memory as any format; an accepted
+// picture must have the size it declared, its ink and mask are made and
+// checked, and the mask is vectorized into strokes that stay inside it.
 #include <cstdio>
 #include <cstdlib>
 
 #include "decode/picture_decoder.h"
+#include "drawing/drawing_vectorizer.h"
 #include "ink/ink_mask.h"
 
 namespace {
@@ -50,6 +52,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         inked += image.pixels[i];
       }
       Check(inked == ink.inkPixels, "the mask holds the counted ink");
+      Drawing drawing;
+      const DrawingOptions options{0.3 + static_cast<double>(size % 7), static_cast<int>(size % 4),
+                                   size % 2 == 0, nullptr};
+      if (VectorizeDrawing(image, options, drawing) != DrawingStatus::kOk) return 0;
+      for (const Stroke& stroke : drawing.strokes) {
+        Check(stroke.points.size() >= 2, "a stroke has two points");
+        for (const PointF& p : stroke.points) {
+          Check(p.x >= -0.5 && p.y >= -0.5 && p.x <= image.width - 0.5 && p.y <= image.height - 0.5,
+                "points inside the picture");
+        }
+        if (stroke.closed) {
+          Check(stroke.points.front().x == stroke.points.back().x &&
+                    stroke.points.front().y == stroke.points.back().y,
+                "a closed stroke ends on its first point");
+        }
+      }
+      Check(drawing.penUp >= 0, "pen-up length");
+      return 0;
     }
   }
   return 0;

@@ -2,7 +2,7 @@
 # Builds a fuzzer with clang and runs it over its seed corpus (clang from
 # Debian, installed when missing). Targets: bmp (the window program's BMP
 # reader, the tracer and the simplifiers) and pictures (the decoders of
-# every format and the ink).
+# every format, the ink and the drawing mode).
 #   fuzz/run.sh [SECONDS [TARGET]]
 #   fuzz/run.sh            the BMP reader for a minute, as the tests do
 #   fuzz/run.sh 45 pictures
@@ -20,7 +20,8 @@ if [ "$target" = pictures ]; then
   /usr/bin/python3 "$root/tests/make_pictures.py" "$build/picture-seeds" >/dev/null
   rm -f "$build/picture-seeds"/*.gray "$build/picture-seeds"/*.txt
   clang++ "${flags[@]}" -fsanitize=fuzzer "$root"/fuzz/picture_fuzz.cpp "$root"/decode/*.cpp \
-    "$root"/ink/*.cpp -lpng -ljpeg -ltiff -o "$build/picture_fuzz"
+    "$root"/ink/*.cpp "$root"/drawing/*.cpp "$root"/vectorize/*.cpp "$root"/document/app_state.cpp \
+    "$root"/document/allocation.cpp -lpng -ljpeg -ltiff -o "$build/picture_fuzz"
   cd "$build"
   args=(-max_len=20000 -timeout=10 -rss_limit_mb=2048 -print_final_stats=1)
   [ "$seconds" = 0 ] || args+=(-max_total_time="$seconds")

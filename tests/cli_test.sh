@@ -35,10 +35,11 @@ assert run['epsilon'] == 1 and run['mode'] == 'previous', run
 assert not any(run['reports'].values()), run['reports']
 assert len(points) >= 3, points
 
-# CSV: the same points after its '#' lines.
+# CSV: the same points after its '#' lines, as stroke 0.
 rows = list(csv.reader(l for l in open(f'out/{name}.csv') if not l.startswith('#')))
-assert rows[0] == ['index', 'x', 'y'], rows[0]
-assert [(int(x), int(y)) for _, x, y in rows[1:]] == points
+assert rows[0] == ['stroke', 'index', 'x', 'y'], rows[0]
+assert [(int(x), int(y)) for s, _, x, y in rows[1:] if s == '0'] == points
+assert [[tuple(p) for p in s['points']] for s in run['strokes']] == [points]
 
 # DXF: one polyline with the points, y upwards.
 doc = ezdxf.readfile(f'out/{name}.dxf')
@@ -159,7 +160,7 @@ PY
 "$cli" --mask --json -o any d.png d.jpg d.tif d.pgm d32.bmp light.bmp >stdout.txt 2>stderr.txt ||
   fail "formats: exit status $?, $(cat stderr.txt)"
 [ "$(wc -l <stdout.txt)" = 6 ] || fail "formats: $(cat stdout.txt)"
-grep -q '^d.png: 120 x 80, tusz ciemny (próg [0-9]*), łańcuch 100, początek (10, 20), punkty krytyczne 3$' \
+grep -q '^d.png: 120 x 80, tusz ciemny (próg [0-9]*), kreski 1 (zamknięte 0), punkty 3, przejazdy 0.0 px$' \
   stdout.txt || fail "png line: $(cat stdout.txt)"
 grep -q '^light.bmp: 120 x 80, tusz jasny' stdout.txt || fail "light ink: $(cat stdout.txt)"
 for name in d d32 light; do
@@ -168,9 +169,13 @@ import json, sys
 from PIL import Image
 name = sys.argv[1]
 run = json.load(open(f'any/{name}.json'))
-points = run['points']
-assert len(points) == 3 and points[0] == [10, 20] and points[2] == [100, 70], points
-assert abs(points[1][0] - 60) <= 2 and abs(points[1][1] - 20) <= 2, points
+assert len(run['strokes']) == 1 and not run['strokes'][0]['closed'], run['strokes']
+points = run['strokes'][0]['points']
+if points[0][0] > points[-1][0]:
+    points.reverse()
+near = lambda p, q: abs(p[0] - q[0]) <= 1.5 and abs(p[1] - q[1]) <= 1.5
+assert len(points) == 3 and near(points[0], (10, 20)) and near(points[2], (100, 70)), points
+assert near(points[1], (60, 20)), points
 assert run['ink'] == ('light' if name == 'light' else 'dark'), run['ink']
 mask = Image.open(f'any/{name}.mask.png')
 assert mask.mode == '1' and mask.size == (120, 80), (mask.mode, mask.size)
@@ -185,17 +190,58 @@ status=0
 "$cli" --single-line d.png >/dev/null 2>stderr.txt || status=$?
 [ "$status" = 1 ] && grep -q '^d.png: To nie jest plik BMP' stderr.txt || fail "single-line PNG"
 
-# Honest exits, even with -q: no ink, no line end (a ring), a broken file,
-# an unknown format, a picture over the pixel limit; the batch goes on.
+# A ring is one closed stroke.
+"$cli" -q --json -o ring ring.png || fail "ring: exit status $?"
+"$python" -c "
+import json
+run = json.load(open('ring/ring.json'))
+strokes = run['strokes']
+assert len(strokes) == 1 and strokes[0]['closed'], strokes
+assert strokes[0]['points'][0] == strokes[0]['points'][-1], strokes
+" || fail "ring not one closed stroke"
+# A line, a cross and a T in one drawing, 5 px wide and anti-aliased: four
+# strokes, each through its true centreline; the DXF has their polylines.
+"$python" - <<'PY'
+from PIL import Image, ImageDraw
+im = Image.new('L', (400, 200), 255)
+d = ImageDraw.Draw(im)
+for a, b in (((20, 20), (380, 20)), ((60, 60), (180, 180)), ((60, 180), (180, 60)),
+             ((220, 100), (380, 100)), ((300, 100), (300, 180))):
+    d.line([a, b], fill=0, width=5)
+    for p in (a, b):
+        d.ellipse([p[0] - 2, p[1] - 2, p[0] + 2, p[1] + 2], fill=0)
+im.save('shapes.png')
+PY
+"$cli" --json --dxf --csv --svg-pixels -o shapes shapes.png >stdout.txt || fail "shapes: exit status $?"
+grep -q 'kreski 5 (zamknięte 0)' stdout.txt || fail "shapes: $(cat stdout.txt)"
+xmllint --noout shapes/shapes.svg || fail "shapes.svg is not well-formed"
+"$python" - <<'PY' || fail "shapes: strokes off their centrelines"
+import json, ezdxf, math
+run = json.load(open('shapes/shapes.json'))
+lines = [((20, 20), (380, 20)), ((60, 60), (180, 180)), ((60, 180), (180, 60)),
+         ((220, 100), (380, 100)), ((300, 100), (300, 180))]
+def distance(p, a, b):
+    (px, py), (ax, ay), (bx, by) = p, a, b
+    t = max(0, min(1, ((px - ax) * (bx - ax) + (py - ay) * (by - ay)) / ((bx - ax) ** 2 + (by - ay) ** 2)))
+    return math.hypot(px - ax - t * (bx - ax), py - ay - t * (by - ay))
+for stroke in run['strokes']:
+    near = [min(distance(p, a, b) for p in stroke['points']) for a, b in lines]
+    line = lines[near.index(min(near))]
+    assert all(distance(p, *line) <= 2.5 for p in stroke['points']), (stroke, line)
+doc = ezdxf.readfile('shapes/shapes.dxf')
+assert len(doc.modelspace().query('POLYLINE')) == 5
+PY
+
+# Honest exits, even with -q: no ink, a broken file, an unknown format, a
+# picture over the pixel limit; the batch goes on.
 head -c 300 d.png >cut.png
 printf 'GIF89a' >odd.gif
 status=0
-"$cli" -q --json -o honest blank.png ring.png cut.png odd.gif d.png >stdout.txt 2>stderr.txt ||
+"$cli" -q --json -o honest blank.png cut.png odd.gif d.png >stdout.txt 2>stderr.txt ||
   status=$?
 [ "$status" = 1 ] || fail "honest exits: status $status"
 [ ! -s stdout.txt ] || fail "-q printed: $(cat stdout.txt)"
 grep -q '^blank.png: Brak tuszu' stderr.txt || fail "no ink: $(cat stderr.txt)"
-grep -qx 'ring.png: Nie znaleziono końca linii' stderr.txt || fail "no line end: $(cat stderr.txt)"
 grep -q '^cut.png: Uszkodzony plik PNG: ' stderr.txt || fail "cut PNG: $(cat stderr.txt)"
 grep -q '^odd.gif: Nieznany format rysunku' stderr.txt || fail "unknown format"
 [ -s honest/d.json ] || fail "the good file after the bad ones"
@@ -210,6 +256,9 @@ status=0
 from PIL import Image, ImageDraw
 im = Image.new('RGB', (30, 30))
 ImageDraw.Draw(im).line([(2, 2), (10, 2), (10, 10)], fill=(255, 255, 255))
+ring = Image.new('RGB', (30, 30))
+ImageDraw.Draw(ring).rectangle([(5, 5), (20, 15)], outline=(255, 255, 255))
+ring.save('ring.bmp')
 im.putpixel((9, 2), (0, 0, 0))
 im.putpixel((9, 3), (255, 255, 255))  # a square corner: the walk circles
 im.save('circling.bmp')
@@ -218,6 +267,10 @@ status=0
 "$cli" -q --single-line circling.bmp 2>stderr.txt || status=$?
 [ "$status" = 1 ] && grep -q '^circling.bmp: Linia jest za długa lub zapętlona' stderr.txt ||
   fail "cut chain: status $status, $(cat stderr.txt)"
+status=0
+"$cli" -q --single-line ring.bmp 2>stderr.txt || status=$?
+[ "$status" = 1 ] && grep -qx 'ring.bmp: Nie znaleziono końca linii' stderr.txt ||
+  fail "no line end: status $status, $(cat stderr.txt)"
 
 # Every broken file of every format: a message naming it, status 1, and the
 # batch goes on to the good file at the end.

@@ -90,19 +90,13 @@ int64_t Highest(const HullPoint* upper, int upperSize, const HullPoint* mirrored
 // largest |cross| decides, and it lies on a vertex of the window's convex
 // hull. The hull grows by one pixel per floater step and is queried in
 // logarithmic time; the comparison itself is the plain one, made once.
-int SimplifyChain(const ChainCode* codes, int32_t startX, int32_t startY, int n, double epsilon,
-                  int emitPrevious, Point* out, int capacity, bool* cut) {
+int SimplifyPoints(const Point* path, int n, double epsilon, int emitPrevious, Point* out,
+                   int capacity, bool* cut) {
   if (cut) *cut = false;
   if (n < 0 || capacity < 1) return 0;
   const size_t points = static_cast<size_t>(n) + 1;
-  Point* path = new (std::nothrow) Point[points];
   HullPoint* hulls = new (std::nothrow) HullPoint[2 * points];
-  if (!path || !hulls) {
-    delete[] path;
-    delete[] hulls;
-    return 0;
-  }
-  ChainToPoints(codes, startX, startY, n, path);
+  if (!hulls) return 0;
   HullPoint* upper = hulls;
   HullPoint* mirrored = hulls + points;
   int upperSize = 0;
@@ -158,8 +152,19 @@ int SimplifyChain(const ChainCode* codes, int32_t startX, int32_t startY, int n,
     }
   }
   if (room && (out[count - 1].x != path[n].x || out[count - 1].y != path[n].y)) emit(path[n]);
-  delete[] path;
   delete[] hulls;
+  return count;
+}
+
+int SimplifyChain(const ChainCode* codes, int32_t startX, int32_t startY, int n, double epsilon,
+                  int emitPrevious, Point* out, int capacity, bool* cut) {
+  if (cut) *cut = false;
+  if (n < 0 || capacity < 1) return 0;
+  Point* path = new (std::nothrow) Point[static_cast<size_t>(n) + 1];
+  if (!path) return 0;
+  ChainToPoints(codes, startX, startY, n, path);
+  const int count = SimplifyPoints(path, n, epsilon, emitPrevious, out, capacity, cut);
+  delete[] path;
   return count;
 }
 

@@ -16,6 +16,11 @@ int SimplifyChain(const ChainCode* codes, int32_t startX, int32_t startY, int n,
                   int emitPrevious, Point* out, int capacity = kCriticalCapacity,
                   bool* cut = nullptr);
 
+// The same fit over a path of n + 1 points of any steps (the drawing mode
+// passes sub-pixel centrelines in fixed point).
+int SimplifyPoints(const Point* path, int n, double epsilon, int emitPrevious, Point* out,
+                   int capacity, bool* cut = nullptr);
+
 // Traces and simplifies the current picture into app's chain and critical
 // points. Returns the report bits (kTraceNoStart, kTraceChainCut,
 // kSimplifyPointsCut); 0 for a clean run. Neither draws nor shows anything.

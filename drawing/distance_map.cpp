@@ -1,0 +1,45 @@
+#include "drawing/distance_map.h"
+
+#include <algorithm>
+#include <new>
+
+std::unique_ptr<uint8_t[]> ChamferDistances(const GrayImage& mask) {
+  const int64_t w = mask.width, h = mask.height;
+  std::unique_ptr<uint8_t[]> d(new (std::nothrow) uint8_t[w * h]);
+  if (!d) return d;
+  constexpr uint32_t kFar = 255;
+  const auto at = [&](int64_t x, int64_t y) -> uint32_t {
+    return x < 0 || y < 0 || x >= w || y >= h ? 0 : d[y * w + x];
+  };
+  // Forward: from the left and above.
+  for (int64_t y = 0; y < h; ++y) {
+    const uint8_t* m = mask.Row(y);
+    uint8_t* row = d.get() + y * w;
+    for (int64_t x = 0; x < w; ++x) {
+      if (!m[x]) {
+        row[x] = 0;
+        continue;
+      }
+      uint32_t v = kFar;
+      v = std::min(v, at(x - 1, y) + kStraightStep);
+      v = std::min(v, at(x, y - 1) + kStraightStep);
+      v = std::min(v, at(x - 1, y - 1) + kDiagonalStep);
+      v = std::min(v, at(x + 1, y - 1) + kDiagonalStep);
+      row[x] = static_cast<uint8_t>(v);
+    }
+  }
+  // Backward: from the right and below.
+  for (int64_t y = h - 1; y >= 0; --y) {
+    uint8_t* row = d.get() + y * w;
+    for (int64_t x = w - 1; x >= 0; --x) {
+      uint32_t v = row[x];
+      if (v == 0) continue;
+      v = std::min(v, at(x + 1, y) + kStraightStep);
+      v = std::min(v, at(x, y + 1) + kStraightStep);
+      v = std::min(v, at(x + 1, y + 1) + kDiagonalStep);
+      v = std::min(v, at(x - 1, y + 1) + kDiagonalStep);
+      row[x] = static_cast<uint8_t>(v);
+    }
+  }
+  return d;
+}

@@ -1,0 +1,84 @@
+#include "drawing/drawing_vectorizer.h"
+
+#include <cmath>
+
+#include "drawing/centreline.h"
+#include "drawing/distance_map.h"
+#include "drawing/stroke_graph.h"
+#include "drawing/stroke_order.h"
+#include "drawing/thinning.h"
+#include "vectorize/chain_simplifier.h"
+
+namespace {
+
+// The simplifier works on whole numbers: centrelines go in as fixed point,
+// as fine as the picture's size lets the products stay exact.
+int FixedPointScale(const GrayImage& mask) {
+  const int64_t side = std::max(mask.width, mask.height);
+  int scale = 256;
+  while (scale > 1 && side * scale > (int64_t{1} << 26)) scale /= 2;
+  return scale;
+}
+
+Stroke Simplified(const std::vector<PointF>& path, bool closed, double epsilon, int scale) {
+  std::vector<Point> fixed(path.size());
+  for (size_t i = 0; i < path.size(); ++i) {
+    fixed[i] = {static_cast<int32_t>(std::lround(path[i].x * scale)),
+                static_cast<int32_t>(std::lround(path[i].y * scale))};
+  }
+  std::vector<Point> out(path.size());
+  const int n = static_cast<int>(path.size()) - 1;
+  const int count = SimplifyPoints(fixed.data(), n, epsilon * scale, 1, out.data(), n + 1);
+  Stroke stroke;
+  stroke.closed = closed;
+  for (int i = 0; i < count; ++i) {
+    stroke.points.push_back(
+        {static_cast<double>(out[i].x) / scale, static_cast<double>(out[i].y) / scale});
+  }
+  if (closed && stroke.points.size() < 3 && path.size() >= 3) {
+    // A ring smaller than the tolerance still keeps a body: its farthest point.
+    size_t far = 0;
+    double best = -1;
+    for (size_t i = 0; i < path.size(); ++i) {
+      const double d = std::hypot(path[i].x - path[0].x, path[i].y - path[0].y);
+      if (d > best) best = d, far = i;
+    }
+    stroke.points = {path[0], path[far], path[0]};
+  } else if (stroke.points.size() == 1) {
+    stroke.points.push_back(stroke.points[0]);  // a dot: a stroke of no length
+  }
+  return stroke;
+}
+
+}  // namespace
+
+DrawingStatus VectorizeDrawing(GrayImage& mask, const DrawingOptions& options, Drawing& drawing) {
+  drawing = Drawing{};
+  drawing.width = mask.width;
+  drawing.height = mask.height;
+  if (mask.PixelCount() >= UINT32_MAX) return DrawingStatus::kTooLarge;
+  const auto tell = [&](const char* stage) {
+    if (options.progress) options.progress(stage);
+  };
+  tell("distances");
+  const std::unique_ptr<uint8_t[]> distances = ChamferDistances(mask);
+  if (!distances) return DrawingStatus::kOutOfMemory;
+  tell("thinning");
+  if (!ThinToSkeleton(mask, distances.get())) return DrawingStatus::kOutOfMemory;
+  tell("strokes");
+  StrokeGraph graph = BuildStrokeGraph(mask, distances.get(), {options.minLength});
+  drawing.specks = graph.specks;
+  drawing.spurs = graph.spurs;
+  tell("simplifying");
+  const int scale = FixedPointScale(mask);
+  for (const StrokeRun& run : graph.runs) {
+    const std::vector<PointF> path =
+        CentrelineOf(graph, run, mask.width, mask.height, distances.get());
+    if (path.empty()) continue;
+    drawing.strokes.push_back(Simplified(path, run.closed, options.epsilon, scale));
+  }
+  tell("ordering");
+  if (options.order) OrderStrokes(drawing);
+  drawing.penUp = PenUpLength(drawing);
+  return DrawingStatus::kOk;
+}

@@ -1,0 +1,63 @@
+// The skeleton split into branches at its ends and junctions, a cluster of
+// junction pixels being one node; specks dropped, spurs pruned, junctions
+// closer than the stroke width merged, and at every node the branches that
+// continue each other joined, so that an X is two strokes, a T two and a
+// ring one closed stroke.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "decode/gray_image.h"
+
+// One piece of skeleton between two nodes or free ends: its pixels (as
+// raster indices) in order, and the node at each end (-1 for a free end).
+struct Branch {
+  std::vector<uint32_t> pixels;
+  int from = -1;
+  int to = -1;
+  bool loop = false;  // a ring without nodes: its last pixel touches its first
+  bool removed = false;
+};
+
+struct Node {
+  double sumX = 0, sumY = 0;  // of its pixels: the centroid is sum / pixels
+  int64_t pixels = 0;
+  int maxDistance = 0;  // the largest chamfer distance among its pixels
+  int parent = -1;      // merged into another node when not -1
+
+  double X() const { return sumX / pixels; }
+  double Y() const { return sumY / pixels; }
+  double Radius() const;  // the stroke's half width there, in pixels
+};
+
+// A stroke as it runs through the graph: branches in order, each walked
+// forwards or backwards, passing through the node between two of them.
+struct StrokeRun {
+  struct Step {
+    int branch;
+    bool reversed;
+  };
+  std::vector<Step> steps;
+  bool closed = false;
+};
+
+struct StrokeGraph {
+  std::vector<Branch> branches;
+  std::vector<Node> nodes;
+  std::vector<StrokeRun> runs;
+  int64_t specks = 0;
+  int64_t spurs = 0;
+};
+
+struct GraphOptions {
+  int minLength = 3;  // ink components with a shorter skeleton are specks
+};
+
+// skeleton: 1 on skeleton pixels, 0 elsewhere; it is used as scratch and
+// left 0 everywhere. distances: the chamfer map of the ink.
+StrokeGraph BuildStrokeGraph(GrayImage& skeleton, const uint8_t* distances,
+                             const GraphOptions& options);
+
+// The node a merged node now belongs to.
+int RootNode(std::vector<Node>& nodes, int node);

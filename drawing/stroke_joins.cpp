@@ -1,0 +1,94 @@
+// At every node the branches that continue each other in direction are
+// joined, the straightest pairs first; then the strokes are read off as
+// runs of joined branches, open from a free end or closed round a cycle.
+#include <algorithm>
+#include <cmath>
+
+#include "drawing/stroke_graph.h"
+
+namespace {
+
+// A branch end: 2 b for the end at b.from, 2 b + 1 for the end at b.to.
+struct EndDirection {
+  int end;
+  double dx, dy;  // unit vector from the node into the branch
+};
+
+constexpr double kMaxTurnDegrees = 45;
+
+EndDirection DirectionAt(const StrokeGraph& g, int end, int64_t width) {
+  const Branch& b = g.branches[end / 2];
+  const Node& node = g.nodes[end % 2 ? b.to : b.from];
+  const size_t reach = std::max<size_t>(3, static_cast<size_t>(std::lround(2 * node.Radius())));
+  const size_t k = std::min(reach, b.pixels.size() - 1);
+  const uint32_t i = end % 2 ? b.pixels[b.pixels.size() - 1 - k] : b.pixels[k];
+  double dx = static_cast<double>(i % width) - node.X();
+  double dy = static_cast<double>(i / width) - node.Y();
+  const double length = std::hypot(dx, dy);
+  if (length > 0) dx /= length, dy /= length;
+  return {end, dx, dy};
+}
+
+void JoinAtNodes(const StrokeGraph& g, int64_t width, std::vector<int>& partner) {
+  std::vector<std::vector<int>> endsAt(g.nodes.size());
+  for (size_t b = 0; b < g.branches.size(); ++b) {
+    const Branch& branch = g.branches[b];
+    if (branch.removed) continue;
+    if (branch.from >= 0) endsAt[branch.from].push_back(static_cast<int>(2 * b));
+    if (branch.to >= 0) endsAt[branch.to].push_back(static_cast<int>(2 * b + 1));
+  }
+  const double limit = std::cos(kMaxTurnDegrees * M_PI / 180);
+  for (const std::vector<int>& ends : endsAt) {
+    if (ends.size() < 2) continue;
+    std::vector<EndDirection> d;
+    for (int end : ends) d.push_back(DirectionAt(g, end, width));
+    // Straightness of a pair: how nearly one leaves opposite to the other.
+    std::vector<std::pair<double, std::pair<int, int>>> pairs;
+    for (size_t i = 0; i < d.size(); ++i) {
+      for (size_t j = i + 1; j < d.size(); ++j) {
+        const double straight = -(d[i].dx * d[j].dx + d[i].dy * d[j].dy);
+        if (straight >= limit) pairs.push_back({-straight, {d[i].end, d[j].end}});
+      }
+    }
+    std::sort(pairs.begin(), pairs.end());
+    for (const auto& [cost, pair] : pairs) {
+      if (partner[pair.first] < 0 && partner[pair.second] < 0) {
+        partner[pair.first] = pair.second;
+        partner[pair.second] = pair.first;
+      }
+    }
+  }
+}
+
+}  // namespace
+
+void JoinAndRun(StrokeGraph& g, int64_t width) {
+  std::vector<int> partner(2 * g.branches.size(), -1);
+  JoinAtNodes(g, width, partner);
+  std::vector<bool> used(g.branches.size(), false);
+  // From the end `end` along its branch, then through each join.
+  const auto follow = [&](int end, StrokeRun& run) {
+    while (end >= 0 && !used[end / 2]) {
+      used[end / 2] = true;
+      run.steps.push_back({end / 2, end % 2 == 1});
+      end = partner[end ^ 1];
+    }
+    return end;
+  };
+  for (size_t b = 0; b < g.branches.size(); ++b) {
+    if (g.branches[b].removed || g.branches[b].loop) continue;
+    for (int end : {static_cast<int>(2 * b), static_cast<int>(2 * b + 1)}) {
+      if (partner[end] >= 0 || used[b]) continue;
+      StrokeRun run;
+      follow(end, run);
+      g.runs.push_back(std::move(run));
+    }
+  }
+  for (size_t b = 0; b < g.branches.size(); ++b) {  // rings and cycles of joins
+    if (g.branches[b].removed || used[b]) continue;
+    StrokeRun run;
+    run.closed = true;
+    follow(static_cast<int>(2 * b), run);
+    g.runs.push_back(std::move(run));
+  }
+}

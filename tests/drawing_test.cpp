@@ -1,0 +1,156 @@
+// The drawing mode on masks drawn here with known centrelines: strokes of
+// round caps and joins, widths 1 to 15, lines, crossings, T junctions,
+// rings and specks.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+
+#include "drawing/drawing_vectorizer.h"
+#include "drawing/stroke_order.h"
+
+namespace {
+
+struct Segment {
+  double ax, ay, bx, by;
+};
+
+double Distance(double px, double py, const Segment& s) {
+  const double dx = s.bx - s.ax, dy = s.by - s.ay;
+  const double t =
+      std::clamp(((px - s.ax) * dx + (py - s.ay) * dy) / (dx * dx + dy * dy), 0.0, 1.0);
+  return std::hypot(px - s.ax - t * dx, py - s.ay - t * dy);
+}
+
+// Ink where a pixel centre lies within width / 2 of a segment: round caps.
+GrayImage Draw(int w, int h, const std::vector<Segment>& segments, double width) {
+  GrayImage mask;
+  mask.width = w;
+  mask.height = h;
+  mask.pixels.reset(new uint8_t[w * h]());
+  for (int y = 0; y < h; ++y) {
+    for (int x = 0; x < w; ++x) {
+      for (const Segment& s : segments) {
+        if (Distance(x, y, s) <= width / 2 || (width < 1.5 && Distance(x, y, s) < 0.75)) {
+          mask.Row(y)[x] = 1;
+        }
+      }
+    }
+  }
+  return mask;
+}
+
+Drawing Vectorize(GrayImage mask, double epsilon = 0.001) {
+  Drawing drawing;
+  DrawingOptions options;
+  options.epsilon = epsilon;
+  EXPECT_EQ(VectorizeDrawing(mask, options, drawing), DrawingStatus::kOk);
+  return drawing;
+}
+
+// The largest distance of the stroke's points from the nearest segment.
+double Worst(const Stroke& stroke, const std::vector<Segment>& segments) {
+  double worst = 0;
+  for (const PointF& p : stroke.points) {
+    double nearest = 1e9;
+    for (const Segment& s : segments) nearest = std::min(nearest, Distance(p.x, p.y, s));
+    worst = std::max(worst, nearest);
+  }
+  return worst;
+}
+
+TEST(Drawing, StraightStrokesOfEveryWidthFollowTheirCentreAndKeepTheirEnds) {
+  for (const Segment line : {Segment{10, 30, 110, 30}, Segment{10, 10, 90, 70},
+                             Segment{40, 5, 40, 95}, Segment{12, 80, 100, 20}}) {
+    for (double width : {1.0, 2.0, 3.0, 4.0, 5.0, 8.0, 11.0, 15.0}) {
+      SCOPED_TRACE(testing::Message()
+                   << "width " << width << " from " << line.ax << "," << line.ay);
+      const Drawing d = Vectorize(Draw(130, 110, {line}, width));
+      ASSERT_EQ(d.strokes.size(), 1u);
+      const Stroke& s = d.strokes[0];
+      EXPECT_FALSE(s.closed);
+      EXPECT_LE(Worst(s, {line}), 1.0);
+      // Both ends reached: the two ends together lose at most 4 pixels (even
+      // widths lose 2 at each end for now; odd widths at most 1).
+      const PointF a = s.points.front(), b = s.points.back();
+      const double ends = std::min(
+          std::hypot(a.x - line.ax, a.y - line.ay) + std::hypot(b.x - line.bx, b.y - line.by),
+          std::hypot(a.x - line.bx, a.y - line.by) + std::hypot(b.x - line.ax, b.y - line.ay));
+      EXPECT_LE(ends, 4.0);
+    }
+  }
+}
+
+TEST(Drawing, CrossingIsTwoStrokesAndTIsBarAndStem) {
+  for (double width : {1.0, 3.0, 6.0, 9.0}) {
+    SCOPED_TRACE(width);
+    const std::vector<Segment> x = {{10, 10, 110, 110}, {10, 110, 110, 10}};
+    Drawing d = Vectorize(Draw(120, 120, x, width), 1.0);
+    EXPECT_EQ(d.strokes.size(), 2u);
+    for (const Stroke& s : d.strokes) EXPECT_LE(Worst(s, x), std::max(2.0, width));
+    const std::vector<Segment> t = {{10, 20, 110, 20}, {60, 20, 60, 100}};
+    d = Vectorize(Draw(120, 110, t, width), 1.0);
+    ASSERT_EQ(d.strokes.size(), 2u);
+    for (const Stroke& s : d.strokes) EXPECT_LE(Worst(s, t), std::max(2.0, width));
+  }
+}
+
+TEST(Drawing, RingIsOneClosedStrokeEndingOnItsFirstPoint) {
+  for (double width : {1.0, 4.0, 9.0}) {
+    std::vector<Segment> ring;
+    for (int k = 0; k < 64; ++k) {
+      const double a = k * M_PI / 32, b = (k + 1) * M_PI / 32;
+      ring.push_back({60 + 40 * std::cos(a), 60 + 40 * std::sin(a), 60 + 40 * std::cos(b),
+                      60 + 40 * std::sin(b)});
+    }
+    const Drawing d = Vectorize(Draw(120, 120, ring, width), 0.5);
+    ASSERT_EQ(d.strokes.size(), 1u) << width;
+    const Stroke& s = d.strokes[0];
+    EXPECT_TRUE(s.closed);
+    EXPECT_EQ(s.points.front().x, s.points.back().x);
+    EXPECT_EQ(s.points.front().y, s.points.back().y);
+    EXPECT_LE(Worst(s, ring), 1.5);
+  }
+}
+
+// A ridge two pixels wide once thinned away from its end: the whole arm
+// was lost. It must keep its length.
+TEST(Drawing, EvenWidthArmIsNotEatenFromItsEnd) {
+  GrayImage mask;
+  mask.width = 20;
+  mask.height = 60;
+  mask.pixels.reset(new uint8_t[20 * 60]());
+  for (int y = 5; y < 55; ++y) mask.Row(y)[9] = mask.Row(y)[10] = 1;
+  const Drawing d = Vectorize(std::move(mask));
+  ASSERT_EQ(d.strokes.size(), 1u);
+  const Stroke& s = d.strokes[0];
+  EXPECT_GE(std::fabs(s.points.back().y - s.points.front().y), 47);
+  EXPECT_NEAR(s.points.front().x, 9.5, 0.51);
+}
+
+TEST(Drawing, SpecksAreDroppedAndCounted) {
+  std::vector<Segment> segments = {{10, 10, 80, 10}};
+  GrayImage mask = Draw(100, 50, segments, 3);
+  mask.Row(30)[30] = 1;                     // a speck of one pixel
+  mask.Row(40)[50] = mask.Row(40)[51] = 1;  // and of two
+  const Drawing d = Vectorize(std::move(mask));
+  EXPECT_EQ(d.strokes.size(), 1u);
+  EXPECT_EQ(d.specks, 2);
+}
+
+TEST(Drawing, OrderTakesTheNearestEndAndReversesWhereShorter) {
+  Drawing d;
+  d.width = d.height = 100;
+  d.strokes = {
+      {false, {{90, 0}, {90, 50}}}, {false, {{10, 0}, {50, 0}}}, {false, {{80, 0}, {55, 0}}}};
+  const double before = PenUpLength(d);
+  OrderStrokes(d);
+  EXPECT_LT(PenUpLength(d), before);
+  ASSERT_EQ(d.strokes.size(), 3u);
+  EXPECT_EQ(d.strokes[0].points.front().x, 10);
+  EXPECT_EQ(d.strokes[1].points.front().x, 55);  // reversed
+  EXPECT_EQ(d.strokes[2].points.front().y, 0);
+  EXPECT_DOUBLE_EQ(PenUpLength(d), 5 + 10);
+}
+
+}  // namespace
