@@ -1,7 +1,7 @@
 // The command-line vectorizer: pictures of any common format, their ink
-// decided by a threshold, traced and simplified by the window program's
-// tracer and simplifier (or, with --single-line, exactly as the window
-// program's "Licz" on a BMP), written as SVG, DXF, CSV or JSON.
+// decided by a threshold, thinned to centreline strokes and simplified by
+// the window program's simplifier (or, with --single-line, exactly the
+// window program's "Licz" on a BMP), written as SVG, DXF, CSV or JSON.
 #include <unistd.h>
 
 #include <cstdio>
@@ -33,8 +33,9 @@ constexpr int kExitUsage = 2;
 
 constexpr char kUsage[] =
     "Użycie: kwindra-cli [opcje] rysunek...\n"
-    "Wektoryzuje linię z każdego rysunku (PNG, JPEG, TIFF, BMP, PBM/PGM/PPM): tusz\n"
-    "oddziela próg jasności, linia jest śledzona od pierwszego końca i upraszczana.\n"
+    "Wektoryzuje każdy rysunek (PNG, JPEG, TIFF, BMP, PBM/PGM/PPM): tusz oddziela\n"
+    "próg jasności, kreski są ścieniane do osi, dzielone na węzłach i upraszczane;\n"
+    "każdy punkt osi kreski leży w granicy tolerancji od jej łamanej.\n"
     "\n"
     "  -e, --epsilon PIKSELE  tolerancja w pikselach, z dokładnością do 0,001 (domyślnie 1)\n"
     "      --ink RODZAJ       auto, dark albo light: tusz ciemny, jasny, albo (auto)\n"
@@ -42,6 +43,8 @@ constexpr char kUsage[] =
     "      --threshold PRÓG   0 do 255 albo otsu (domyślnie): jasny tusz jest powyżej\n"
     "                         progu, ciemny na nim lub poniżej\n"
     "      --max-pixels N     większe rysunki są odrzucane (domyślnie 1000000000)\n"
+    "      --min-length N     pomija plamki o osi krótszej niż N pikseli (domyślnie 3)\n"
+    "      --no-order         kreski w kolejności znalezienia, bez skracania przejazdów\n"
     "      --single-line      dokładnie polecenie \"Licz\" okna programu: tylko\n"
     "                         24-bitowe BMP, linią jest wszystko poza czernią\n"
     "      --break-pixels     punkty krytyczne w pikselach, które przerwały dopasowanie\n"
@@ -50,16 +53,17 @@ constexpr char kUsage[] =
     "      --mask             maska tuszu jako 1-bitowy PNG: NAZWA.mask.png\n"
     "      --bmp              z --single-line: obrazek jak zapisany z okna programu,\n"
     "                         NAZWA.kwindra.bmp\n"
-    "      --svg              łamana w SVG: NAZWA.svg\n"
-    "      --svg-pixels       jak --svg, z prześledzonymi pikselami pod łamaną\n"
-    "      --dxf              łamana w DXF (ASCII, R12): NAZWA.dxf\n"
-    "      --csv              punkty krytyczne w CSV: NAZWA.csv\n"
-    "      --json             przebieg i punkty krytyczne w JSON: NAZWA.json\n"
+    "      --svg              kreski w SVG: NAZWA.svg\n"
+    "      --svg-pixels       jak --svg, z tuszem (z --single-line: ze śledzonymi\n"
+    "                         pikselami) pod kreskami\n"
+    "      --dxf              kreski w DXF (ASCII, R12): NAZWA.dxf\n"
+    "      --csv              punkty kresek w CSV: NAZWA.csv\n"
+    "      --json             przebieg i kreski w JSON: NAZWA.json\n"
     "  -q, --quiet            bez wiersza wyniku dla każdego pliku\n"
     "  -h, --help             ten opis\n"
     "\n"
     "Kod wyjścia: 0 gdy wszystko się udało; 1 gdy któregoś pliku nie dało się\n"
-    "przeczytać lub zapisać, nie miał tuszu ani linii albo wynik przycięto\n"
+    "przeczytać lub zapisać, nie miał tuszu ani kresek (linii) albo wynik przycięto\n"
     "(zawsze zgłaszane na stderr, także z -q); 2 przy błędnym wywołaniu.\n";
 constexpr char kTextNotBmp[] = "To nie jest plik BMP albo nie da się go otworzyć";
 constexpr char kTextBadEpsilon[] = "Niepoprawny epsylon: ";
