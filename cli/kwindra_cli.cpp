@@ -4,6 +4,7 @@
 // window program's "Licz" on a BMP), written as SVG, DXF, CSV or JSON.
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -76,6 +77,11 @@ constexpr char kTextDrawingSummary[] =
     "%d x %d, tusz %s (próg %d), kreski %d (zamknięte %d), punkty %d, przejazdy %.1f px";
 constexpr char kTextDropped[] = ", pominięte plamki %lld, obcięte odgałęzienia %lld";
 constexpr char kTextNoStrokes[] = "Tusz jest, ale nie dał żadnej kreski";
+constexpr char kTextStageDistances[] = "odległości od tła";
+constexpr char kTextStageThinning[] = "ścienianie";
+constexpr char kTextStageStrokes[] = "kreski";
+constexpr char kTextStageSimplifying[] = "upraszczanie";
+constexpr char kTextStageOrdering[] = "kolejność kresek";
 constexpr char kTextDark[] = "ciemny";
 constexpr char kTextLight[] = "jasny";
 constexpr char kTextBadInk[] = "Niepoprawny rodzaj tuszu (auto, dark, light): ";
@@ -326,6 +332,16 @@ bool LoadSingleLine(const std::string& input, std::vector<std::string>& complain
   return false;
 }
 
+// The drawing stages by name, in the user's words.
+std::string StageName(const char* stage) {
+  const std::string s = stage;
+  if (s == "distances") return Formatted(kTextStageDistances);
+  if (s == "thinning") return Formatted(kTextStageThinning);
+  if (s == "strokes") return Formatted(kTextStageStrokes);
+  if (s == "simplifying") return Formatted(kTextStageSimplifying);
+  return Formatted(kTextStageOrdering);
+}
+
 // The rows of ink, for --svg-pixels, before the thinning takes them.
 std::vector<PixelRun> InkRuns(const GrayImage& mask) {
   std::vector<PixelRun> runs;
@@ -410,7 +426,19 @@ bool RunDrawing(const Options& options, const std::string& input, RunSummary& ru
   drawingOptions.epsilon = options.thousandths * 0.001;
   drawingOptions.minLength = options.minLength;
   drawingOptions.order = options.order;
+  // On a terminal, a picture that takes long tells which stage it is in.
+  const auto started = std::chrono::steady_clock::now();
+  bool told = false;
+  if (isatty(STDERR_FILENO)) {
+    drawingOptions.progress = [&](const char* stage) {
+      if (std::chrono::steady_clock::now() - started < std::chrono::seconds(1)) return;
+      std::fprintf(stderr, "\r%s: %s...\033[K", input.c_str(), StageName(stage).c_str());
+      std::fflush(stderr);
+      told = true;
+    };
+  }
   const DrawingStatus status = VectorizeDrawing(image, drawingOptions, drawing);
+  if (told) std::fputs("\r\033[K", stderr);
   if (status != DrawingStatus::kOk) {
     complaints.push_back(input + ": " +
                          Formatted(kTextNoMemory, static_cast<unsigned long long>(image.width),

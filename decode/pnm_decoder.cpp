@@ -97,6 +97,10 @@ bool DecodePnm(std::FILE* file, const DecodeLimits& limits, DecodeResult& result
   for (int64_t y = 0; y < result.image.height; ++y) {
     if (std::fread(row.data(), 1, rowBytes, file) != rowBytes) return cut(y);
     uint8_t* out = result.image.Row(y);
+    if (!bitmap && !colour && max == 255) {  // already luminance
+      std::copy(row.begin(), row.end(), out);
+      continue;
+    }
     for (uint64_t x = 0; x < width; ++x) {
       uint32_t v[3];
       if (bitmap) {

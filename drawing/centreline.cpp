@@ -3,61 +3,185 @@
 #include <algorithm>
 #include <cmath>
 
+#include "drawing/distance_map.h"
+
 namespace {
 
 struct Raster {
   int64_t width, height;
   const uint8_t* distances;
 
-  double At(int64_t x, int64_t y) const {
-    return x < 0 || y < 0 || x >= width || y >= height ? 0.0 : distances[y * width + x];
+  bool Ink(double x, double y) const {
+    if (x < -0.5 || y < -0.5) return false;
+    const int64_t px = static_cast<int64_t>(x + 0.5), py = static_cast<int64_t>(y + 0.5);
+    return px < width && py < height && distances[py * width + px] > 0;
   }
+  double Radius(uint32_t i) const { return static_cast<double>(distances[i]) / kStraightStep; }
 };
 
-// Pixel k of the branch, moved across the stroke: a parabola through the
-// distances on the pixel and its two neighbours across the local direction
-// puts the ridge to within a fraction of a pixel (the middle of an even
-// width lies between two pixels).
-PointF Centred(const std::vector<uint32_t>& pixels, size_t k, const Raster& r) {
-  const auto x = [&](size_t i) { return static_cast<double>(pixels[i] % r.width); };
-  const auto y = [&](size_t i) { return static_cast<double>(pixels[i] / r.width); };
+constexpr double kStep = 0.125;
+
+// How far from (x, y) along (dx, dy) the ink goes: the distance to the
+// first sample on paper, to an eighth of a pixel (where the thresholded
+// outline crosses between two pixel centres).
+double InkAhead(const Raster& r, double x, double y, double dx, double dy, double limit) {
+  // Whole pixels first, then the last one halved down to an eighth.
+  double t = 0, step = 1;
+  while (t < limit && r.Ink(x + (t + step) * dx, y + (t + step) * dy)) t += step;
+  while (step > kStep) {
+    step /= 2;
+    if (r.Ink(x + (t + step) * dx, y + (t + step) * dy)) t += step;
+  }
+  return t + kStep / 2;
+}
+
+PointF Unit(double dx, double dy) {
+  const double length = std::sqrt(dx * dx + dy * dy);
+  return length > 0 ? PointF{dx / length, dy / length} : PointF{0, 0};
+}
+
+// Pixel k of the branch moved to the middle of the chord across the stroke
+// through it: on a straight stroke every such chord's middle lies on the
+// centreline, whatever the chord's slant, so the direction need not be
+// exact; the middle of an even width lies between two pixels.
+// For strokes up to about three pixels wide, cheaper and as good: a
+// parabola through the distances of the pixel and its two neighbours
+// across the stroke puts the ridge between them.
+PointF CentredThin(const std::vector<uint32_t>& pixels, size_t k, const Raster& r) {
+  const auto x = [&](size_t i) { return static_cast<int64_t>(pixels[i] % r.width); };
+  const auto y = [&](size_t i) { return static_cast<int64_t>(pixels[i] / r.width); };
   const size_t before = k >= 2 ? k - 2 : 0, after = std::min(k + 2, pixels.size() - 1);
-  const PointF p{x(k), y(k)};
+  const int64_t px = x(k), py = y(k);
+  const PointF p{static_cast<double>(px), static_cast<double>(py)};
   if (before == after) return p;
-  // The normal, rounded to one of the eight neighbour directions.
-  const double angle = std::atan2(y(after) - y(before), x(after) - x(before)) + M_PI / 2;
-  const int64_t nx = std::lround(std::cos(angle) * 1.3), ny = std::lround(std::sin(angle) * 1.3);
-  const int64_t px = static_cast<int64_t>(p.x), py = static_cast<int64_t>(p.y);
-  const double minus = r.At(px - nx, py - ny), centre = r.At(px, py), plus = r.At(px + nx, py + ny);
+  // The normal, rounded to one of the eight neighbour directions: a
+  // component counts when it is more than tan(22.5 degrees) of the other.
+  const double tx = static_cast<double>(x(after) - x(before));
+  const double ty = static_cast<double>(y(after) - y(before));
+  const double ax = std::fabs(ty), ay = std::fabs(tx);  // of the normal (-ty, tx)
+  const int64_t nx = ax > 0.4142 * ay ? (ty > 0 ? -1 : 1) : 0;
+  const int64_t ny = ay > 0.4142 * ax ? (tx > 0 ? 1 : -1) : 0;
+  const auto at = [&](int64_t qx, int64_t qy) {
+    return qx < 0 || qy < 0 || qx >= r.width || qy >= r.height
+               ? 0.0
+               : static_cast<double>(r.distances[qy * r.width + qx]);
+  };
+  const double minus = at(px - nx, py - ny), centre = at(px, py), plus = at(px + nx, py + ny);
   const double curvature = minus - 2 * centre + plus;
   if (curvature >= 0) return p;
   const double t = std::clamp((minus - plus) / (2 * curvature), -0.5, 0.5);
   return {p.x + t * static_cast<double>(nx), p.y + t * static_cast<double>(ny)};
 }
 
+PointF Centred(const std::vector<uint32_t>& pixels, size_t k, const Raster& r) {
+  const auto x = [&](size_t i) { return static_cast<double>(pixels[i] % r.width); };
+  const auto y = [&](size_t i) { return static_cast<double>(pixels[i] / r.width); };
+  const double radius = r.Radius(pixels[k]);
+  if (radius < 2) return CentredThin(pixels, k, r);
+  const size_t span = std::max<size_t>(2, static_cast<size_t>(radius));
+  const size_t before = k >= span ? k - span : 0, after = std::min(k + span, pixels.size() - 1);
+  const PointF p{x(k), y(k)};
+  if (before == after) return p;
+  const PointF t = Unit(x(after) - x(before), y(after) - y(before));
+  const double limit = 2 * radius + 2;
+  const double plus = InkAhead(r, p.x, p.y, -t.y, t.x, limit);
+  const double minus = InkAhead(r, p.x, p.y, t.y, -t.x, limit);
+  const double shift = (plus - minus) / 2;
+  if (std::fabs(shift) > radius + 1) return p;  // a chord through a junction: leave it
+  return {p.x - t.y * shift, p.y + t.x * shift};
+}
+
+// The centre of a free end's round cap: from a pixel of the stroke's body
+// the ink runs on to the tip; the cap's centre lies the stroke's half
+// width back from there. Pixels beyond it are left out.
+PointF FittedEnd(std::vector<uint32_t>& pixels, const Raster& r) {
+  const auto x = [&](size_t i) { return static_cast<double>(pixels[i] % r.width); };
+  const auto y = [&](size_t i) { return static_cast<double>(pixels[i] / r.width); };
+  const size_t reach = std::min<size_t>(pixels.size() / 2, 40);
+  double radius = 0;
+  for (size_t k = 0; k <= reach; ++k) radius = std::max(radius, r.Radius(pixels[k]));
+  // The direction from two centred points of the body: the tip pixel
+  // itself may lean to a side of the cap.
+  const size_t body = std::min(reach, static_cast<size_t>(radius) + 2);
+  const size_t deeper =
+      std::min(pixels.size() - 1, body + std::max<size_t>(4, static_cast<size_t>(2 * radius)));
+  // A line a pixel or two wide ends at its last pixel; a ray along a thin
+  // staircase would leave the ink too soon.
+  if (radius < 1.5 || pixels.size() < 3) return Centred(pixels, 0, r);
+  const PointF b = Centred(pixels, body, r);
+  const PointF b2 = Centred(pixels, deeper, r);
+  const size_t deepest = std::min(pixels.size() - 1, 2 * deeper - body);
+  const PointF b3 = Centred(pixels, deepest, r);
+  PointF d = Unit(b.x - b2.x, b.y - b2.y);
+  const PointF before = Unit(b2.x - b3.x, b2.y - b3.y);
+  // Where the body bends its direction misses the cap: then towards the tip.
+  if (deeper == body || deepest == deeper || d.x * before.x + d.y * before.y < 0.94) {
+    d = Unit(x(0) - b.x, y(0) - b.y);
+  }
+  if (d.x == 0 && d.y == 0) return {x(0), y(0)};
+  const double limit = 4 * radius + 4;
+  const double half =
+      (InkAhead(r, b.x, b.y, -d.y, d.x, limit) + InkAhead(r, b.x, b.y, d.y, -d.x, limit)) / 2;
+  const double ahead = InkAhead(r, b.x, b.y, d.x, d.y, limit + body);
+  const double along = std::max(0.0, ahead - half);
+  const PointF end{b.x + along * d.x, b.y + along * d.y};
+  size_t cut = 0;
+  while (cut < body && (x(cut) - end.x) * d.x + (y(cut) - end.y) * d.y > -0.25) ++cut;
+  pixels.erase(pixels.begin(), pixels.begin() + static_cast<std::ptrdiff_t>(cut));
+  return end;
+}
+
 }  // namespace
 
-std::vector<PointF> CentrelineOf(const StrokeGraph& g, const StrokeRun& run, int64_t width,
-                                 int64_t height, const uint8_t* distances) {
+std::vector<Point> CentrelineOf(const StrokeGraph& g, const StrokeRun& run, int64_t width,
+                                int64_t height, const uint8_t* distances, int scale) {
   const Raster raster{width, height, distances};
-  std::vector<PointF> points;
-  const auto addNode = [&](int node) {
-    if (node < 0) return;
-    const PointF p{g.nodes[node].X(), g.nodes[node].Y()};
+  std::vector<Point> points;
+  const auto add = [&](PointF f) {
+    const Point p{static_cast<int32_t>(std::lround(f.x * scale)),
+                  static_cast<int32_t>(std::lround(f.y * scale))};
     if (points.empty() || points.back().x != p.x || points.back().y != p.y) points.push_back(p);
   };
+  // Near a node the skeleton bends towards the other branches: within the
+  // stroke width of it the centreline runs straight to the node instead.
+  const auto nearNode = [&](int node, uint32_t i) {
+    if (node < 0) return false;
+    const Node& n = g.nodes[node];
+    const double reach = std::max(2.0, 2 * n.Radius());
+    const double dx = static_cast<double>(i % width) - n.X(),
+                 dy = static_cast<double>(i / width) - n.Y();
+    return dx * dx + dy * dy < reach * reach;
+  };
   for (size_t s = 0; s < run.steps.size(); ++s) {
-    const Branch& b = g.branches[run.steps[s].branch];
+    const Branch& branch = g.branches[run.steps[s].branch];
     const bool reversed = run.steps[s].reversed;
-    addNode(reversed ? b.to : b.from);
-    const size_t n = b.pixels.size();
-    for (size_t i = 0; i < n; ++i)
-      points.push_back(Centred(b.pixels, reversed ? n - 1 - i : i, raster));
-    if (s + 1 == run.steps.size()) addNode(reversed ? b.from : b.to);
+    const int first = reversed ? branch.to : branch.from, last = reversed ? branch.from : branch.to;
+    // The branch as walked, its free ends fitted to their caps.
+    std::vector<uint32_t> pixels = branch.pixels;
+    if (reversed) std::reverse(pixels.begin(), pixels.end());
+    const bool freeStart = first < 0 && !branch.loop, freeEnd = last < 0 && !branch.loop;
+    PointF startCap{0, 0}, endCap{0, 0};
+    if (freeStart) startCap = FittedEnd(pixels, raster);
+    if (freeEnd) {
+      std::reverse(pixels.begin(), pixels.end());
+      endCap = FittedEnd(pixels, raster);
+      std::reverse(pixels.begin(), pixels.end());
+    }
+    if (first >= 0) add({g.nodes[first].X(), g.nodes[first].Y()});
+    if (freeStart) add(startCap);
+    const size_t n = pixels.size();
+    // Keep at least the middle pixel of a short branch between nodes.
+    const size_t middle = n / 2;
+    for (size_t k = 0; k < n; ++k) {
+      if (k != middle && (nearNode(first, pixels[k]) || nearNode(last, pixels[k]))) continue;
+      add(Centred(pixels, k, raster));
+    }
+    if (freeEnd) add(endCap);
+    if (s + 1 == run.steps.size() && last >= 0) add({g.nodes[last].X(), g.nodes[last].Y()});
   }
-  if (run.closed && !points.empty()) {
-    const PointF first = points.front();
-    if (points.back().x != first.x || points.back().y != first.y) points.push_back(first);
+  if (run.closed && !points.empty() &&
+      (points.back().x != points.front().x || points.back().y != points.front().y)) {
+    points.push_back(points.front());
   }
   return points;
 }

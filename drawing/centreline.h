@@ -5,9 +5,12 @@
 
 #include <vector>
 
+#include "document/app_state.h"
 #include "drawing/drawing.h"
 #include "drawing/stroke_graph.h"
 
-// For a closed run the last point repeats the first.
-std::vector<PointF> CentrelineOf(const StrokeGraph& graph, const StrokeRun& run, int64_t width,
-                                 int64_t height, const uint8_t* distances);
+// In fixed point: pixel coordinates times scale, rounded (the simplifier
+// works on whole numbers). For a closed run the last point repeats the
+// first.
+std::vector<Point> CentrelineOf(const StrokeGraph& graph, const StrokeRun& run, int64_t width,
+                                int64_t height, const uint8_t* distances, int scale);

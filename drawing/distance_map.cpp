@@ -21,6 +21,15 @@ std::unique_ptr<uint8_t[]> ChamferDistances(const GrayImage& mask) {
         continue;
       }
       uint32_t v = kFar;
+      if (x > 0 && y > 0 && x + 1 < w) {  // inside: no bounds to check
+        const uint8_t* above = row - w;
+        v = std::min(v, uint32_t{row[x - 1]} + kStraightStep);
+        v = std::min(v, uint32_t{above[x]} + kStraightStep);
+        v = std::min(v, uint32_t{above[x - 1]} + kDiagonalStep);
+        v = std::min(v, uint32_t{above[x + 1]} + kDiagonalStep);
+        row[x] = static_cast<uint8_t>(v);
+        continue;
+      }
       v = std::min(v, at(x - 1, y) + kStraightStep);
       v = std::min(v, at(x, y - 1) + kStraightStep);
       v = std::min(v, at(x - 1, y - 1) + kDiagonalStep);
@@ -34,6 +43,15 @@ std::unique_ptr<uint8_t[]> ChamferDistances(const GrayImage& mask) {
     for (int64_t x = w - 1; x >= 0; --x) {
       uint32_t v = row[x];
       if (v == 0) continue;
+      if (x > 0 && x + 1 < w && y + 1 < h) {
+        const uint8_t* below = row + w;
+        v = std::min(v, uint32_t{row[x + 1]} + kStraightStep);
+        v = std::min(v, uint32_t{below[x]} + kStraightStep);
+        v = std::min(v, uint32_t{below[x + 1]} + kDiagonalStep);
+        v = std::min(v, uint32_t{below[x - 1]} + kDiagonalStep);
+        row[x] = static_cast<uint8_t>(v);
+        continue;
+      }
       v = std::min(v, at(x + 1, y) + kStraightStep);
       v = std::min(v, at(x, y + 1) + kStraightStep);
       v = std::min(v, at(x + 1, y + 1) + kDiagonalStep);

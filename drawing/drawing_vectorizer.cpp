@@ -20,30 +20,28 @@ int FixedPointScale(const GrayImage& mask) {
   return scale;
 }
 
-Stroke Simplified(const std::vector<PointF>& path, bool closed, double epsilon, int scale) {
-  std::vector<Point> fixed(path.size());
-  for (size_t i = 0; i < path.size(); ++i) {
-    fixed[i] = {static_cast<int32_t>(std::lround(path[i].x * scale)),
-                static_cast<int32_t>(std::lround(path[i].y * scale))};
+// path: the centreline in fixed point; the fit is written over it.
+Stroke Simplified(std::vector<Point>& path, bool closed, double epsilon, int scale) {
+  const auto unscaled = [&](Point p) {
+    return PointF{static_cast<double>(p.x) / scale, static_cast<double>(p.y) / scale};
+  };
+  // A ring smaller than the tolerance still keeps a body: its farthest point.
+  Point far = path[0];
+  if (closed) {
+    int64_t best = -1;
+    for (const Point& p : path) {
+      const int64_t dx = p.x - path[0].x, dy = p.y - path[0].y;
+      if (dx * dx + dy * dy > best) best = dx * dx + dy * dy, far = p;
+    }
   }
-  std::vector<Point> out(path.size());
+  const Point first = path[0];
   const int n = static_cast<int>(path.size()) - 1;
-  const int count = SimplifyPoints(fixed.data(), n, epsilon * scale, 1, out.data(), n + 1);
+  const int count = SimplifyPoints(path.data(), n, epsilon * scale, 1, path.data(), n + 1);
   Stroke stroke;
   stroke.closed = closed;
-  for (int i = 0; i < count; ++i) {
-    stroke.points.push_back(
-        {static_cast<double>(out[i].x) / scale, static_cast<double>(out[i].y) / scale});
-  }
-  if (closed && stroke.points.size() < 3 && path.size() >= 3) {
-    // A ring smaller than the tolerance still keeps a body: its farthest point.
-    size_t far = 0;
-    double best = -1;
-    for (size_t i = 0; i < path.size(); ++i) {
-      const double d = std::hypot(path[i].x - path[0].x, path[i].y - path[0].y);
-      if (d > best) best = d, far = i;
-    }
-    stroke.points = {path[0], path[far], path[0]};
+  for (int i = 0; i < count; ++i) stroke.points.push_back(unscaled(path[i]));
+  if (closed && stroke.points.size() < 3 && n >= 2) {
+    stroke.points = {unscaled(first), unscaled(far), unscaled(first)};
   } else if (stroke.points.size() == 1) {
     stroke.points.push_back(stroke.points[0]);  // a dot: a stroke of no length
   }
@@ -72,8 +70,8 @@ DrawingStatus VectorizeDrawing(GrayImage& mask, const DrawingOptions& options, D
   tell("simplifying");
   const int scale = FixedPointScale(mask);
   for (const StrokeRun& run : graph.runs) {
-    const std::vector<PointF> path =
-        CentrelineOf(graph, run, mask.width, mask.height, distances.get());
+    std::vector<Point> path =
+        CentrelineOf(graph, run, mask.width, mask.height, distances.get(), scale);
     if (path.empty()) continue;
     drawing.strokes.push_back(Simplified(path, run.closed, options.epsilon, scale));
   }

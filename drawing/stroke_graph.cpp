@@ -21,6 +21,18 @@ int RootNode(std::vector<Node>& nodes, int node) {
   return node;
 }
 
+void BranchDirection(const StrokeGraph& g, int end, int64_t width, double& dx, double& dy) {
+  const Branch& b = g.branches[end / 2];
+  const Node& node = g.nodes[end % 2 ? b.to : b.from];
+  const size_t reach = std::max<size_t>(3, static_cast<size_t>(std::lround(2 * node.Radius())));
+  const size_t k = std::min(reach, b.pixels.size() - 1);
+  const uint32_t i = end % 2 ? b.pixels[b.pixels.size() - 1 - k] : b.pixels[k];
+  dx = static_cast<double>(i % width) - node.X();
+  dy = static_cast<double>(i / width) - node.Y();
+  const double length = std::hypot(dx, dy);
+  if (length > 0) dx /= length, dy /= length;
+}
+
 namespace {
 
 constexpr uint8_t kOnSkeleton = 1;
@@ -57,7 +69,7 @@ struct Builder {
   void FindJunctions() {
     const int64_t total = static_cast<int64_t>(s.PixelCount());
     for (int64_t i = 0; i < total; ++i) {
-      if (s.pixels[i] && std::popcount(NeighbourCode(s, i % w, i / w)) >= 3) {
+      if (s.pixels[i] && NeighbourCount(NeighbourCode(s, i % w, i / w)) >= 3) {
         junctions.push_back(static_cast<uint32_t>(i));
       }
     }
@@ -150,7 +162,7 @@ struct Builder {
     }
     const int64_t total = static_cast<int64_t>(s.PixelCount());
     for (int64_t i = 0; i < total; ++i) {  // free ends and lone pixels
-      if (s.pixels[i] == kOnSkeleton && std::popcount(NeighbourCode(s, i % w, i / w)) <= 1) {
+      if (s.pixels[i] == kOnSkeleton && NeighbourCount(NeighbourCode(s, i % w, i / w)) <= 1) {
         Walk(static_cast<uint32_t>(i), -1, kNone);
       }
     }
@@ -213,18 +225,73 @@ std::vector<int> Degrees(StrokeGraph& g) {
   return degree;
 }
 
+// The vertex of a sharp corner: a spur from the junction where the two
+// arms meet at an angle runs out into the round outer join; the arms'
+// centrelines meet the stroke's half width back from the ink's end along
+// it. The junction moves there.
+void RestoreVertex(StrokeGraph& g, const Branch& spur, int node, const uint8_t* distances,
+                   int64_t width, double armRadius) {
+  const uint32_t tip = spur.from < 0 ? spur.pixels.front() : spur.pixels.back();
+  Node& n = g.nodes[node];
+  double dx = static_cast<double>(tip % width) - n.X(),
+         dy = static_cast<double>(tip / width) - n.Y();
+  const double length = std::hypot(dx, dy);
+  if (length == 0) return;
+  dx /= length, dy /= length;
+  // Ink beyond the tip pixel along the same line, then back by the radius.
+  const double beyond = static_cast<double>(distances[tip]) / kStraightStep - 0.5;
+  const double along = std::max(0.0, length + beyond - armRadius + 0.5);
+  const double x = n.X() + along * dx, y = n.Y() + along * dy;
+  n.sumX = x * static_cast<double>(n.pixels);
+  n.sumY = y * static_cast<double>(n.pixels);
+}
+
 // Side branches from a junction to a free end, shorter than the stroke is
-// wide there, are noise of the outline, not strokes.
-void PruneSpurs(StrokeGraph& g) {
+// wide there, are noise of the outline, not strokes; at a sharp corner the
+// one such branch marks the vertex.
+void PruneSpurs(StrokeGraph& g, const uint8_t* distances, int64_t width) {
+  constexpr double kStraight = 0.7;  // cos 45 degrees: arms that continue each other
   for (int round = 0; round < 2; ++round) {
     const std::vector<int> degree = Degrees(g);
-    for (Branch& b : g.branches) {
-      if (b.removed || (b.from >= 0) == (b.to >= 0)) continue;
-      const int node = RootNode(g.nodes, b.from >= 0 ? b.from : b.to);
-      if (degree[node] >= 3 && static_cast<double>(b.pixels.size()) < 2 * g.nodes[node].Radius()) {
-        b.removed = true;
-        ++g.spurs;
+    std::vector<std::vector<int>> endsAt(g.nodes.size());
+    for (size_t b = 0; b < g.branches.size(); ++b) {
+      const Branch& branch = g.branches[b];
+      if (branch.removed) continue;
+      if (branch.from >= 0)
+        endsAt[RootNode(g.nodes, branch.from)].push_back(static_cast<int>(2 * b));
+      if (branch.to >= 0)
+        endsAt[RootNode(g.nodes, branch.to)].push_back(static_cast<int>(2 * b + 1));
+    }
+    for (size_t b = 0; b < g.branches.size(); ++b) {
+      Branch& spur = g.branches[b];
+      if (spur.removed || (spur.from >= 0) == (spur.to >= 0)) continue;
+      const int node = RootNode(g.nodes, spur.from >= 0 ? spur.from : spur.to);
+      if (degree[node] < 3 ||
+          static_cast<double>(spur.pixels.size()) >= 2 * g.nodes[node].Radius()) {
+        continue;
       }
+      spur.removed = true;
+      ++g.spurs;
+      if (degree[node] != 3 || round > 0) continue;
+      std::vector<int> arms;
+      for (int end : endsAt[node]) {
+        if (end / 2 != static_cast<int>(b)) arms.push_back(end);
+      }
+      if (arms.size() != 2) continue;
+      double ax, ay, bx, by;
+      BranchDirection(g, arms[0], width, ax, ay);
+      BranchDirection(g, arms[1], width, bx, by);
+      if (-(ax * bx + ay * by) >= kStraight) continue;  // a T's bar: no corner
+      const auto armRadius = [&](int end) {
+        const Branch& arm = g.branches[end / 2];
+        const size_t k =
+            std::min(arm.pixels.size() - 1, static_cast<size_t>(3 * g.nodes[node].Radius()));
+        return static_cast<double>(
+                   distances[end % 2 ? arm.pixels[arm.pixels.size() - 1 - k] : arm.pixels[k]]) /
+               kStraightStep;
+      };
+      RestoreVertex(g, spur, node, distances, width,
+                    std::min(armRadius(arms[0]), armRadius(arms[1])));
     }
   }
 }
@@ -239,6 +306,13 @@ void MergeCloseNodes(StrokeGraph& g, const GrayImage& s) {
     if (a == c) continue;
     const double width = 2 * std::max(g.nodes[a].Radius(), g.nodes[c].Radius());
     if (static_cast<double>(b.pixels.size()) > width) continue;
+    // Merged nodes stay one crossing's size: chains of them across a
+    // dense drawing would grow into one node of a hundred branches.
+    const double apart =
+        std::hypot(g.nodes[a].X() - g.nodes[c].X(), g.nodes[a].Y() - g.nodes[c].Y());
+    const double pixels =
+        static_cast<double>(g.nodes[a].pixels + g.nodes[c].pixels + b.pixels.size());
+    if (apart > 1.5 * width || pixels > 6 * std::max(width, 2.0)) continue;
     b.removed = true;
     Node& into = g.nodes[a];
     const Node& from = g.nodes[c];
@@ -256,19 +330,48 @@ void MergeCloseNodes(StrokeGraph& g, const GrayImage& s) {
   }
 }
 
-// A skeleton runs out to the round cap's edge; the centreline ends at the
-// cap's centre, where the distance to the paper stops growing.
-void TrimFreeEnds(StrokeGraph& g, const uint8_t* distances) {
+// Whether any paper pixel lies inside the closed pixel path (even-odd rule
+// on the pixel centres), looked for within its bounding box.
+bool EnclosesPaper(const std::vector<uint32_t>& path, const uint8_t* distances, int64_t width) {
+  int64_t x0 = INT64_MAX, y0 = INT64_MAX, x1 = -1, y1 = -1;
+  for (uint32_t i : path) {
+    x0 = std::min<int64_t>(x0, i % width), x1 = std::max<int64_t>(x1, i % width);
+    y0 = std::min<int64_t>(y0, i / width), y1 = std::max<int64_t>(y1, i / width);
+  }
+  for (int64_t y = y0 + 1; y < y1; ++y) {
+    for (int64_t x = x0 + 1; x < x1; ++x) {
+      if (distances[y * width + x] != 0) continue;
+      bool inside = false;
+      for (size_t a = 0, b = path.size() - 1; a < path.size(); b = a++) {
+        const double ax = static_cast<double>(path[a] % width),
+                     ay = static_cast<double>(path[a] / width);
+        const double bx = static_cast<double>(path[b] % width),
+                     by = static_cast<double>(path[b] / width);
+        if ((ay > static_cast<double>(y)) != (by > static_cast<double>(y)) &&
+            static_cast<double>(x) < ax + (bx - ax) * (static_cast<double>(y) - ay) / (by - ay)) {
+          inside = !inside;
+        }
+      }
+      if (inside) return true;
+    }
+  }
+  return false;
+}
+
+// A short branch from a node back to itself that goes round no paper is
+// the junction's own knot, not a hole: it joins the node.
+void AbsorbKnots(StrokeGraph& g, const uint8_t* distances, int64_t width) {
   for (Branch& b : g.branches) {
-    if (b.removed || b.loop) continue;
-    for (int end = 0; end < 2; ++end) {
-      if ((end == 0 ? b.from : b.to) >= 0) continue;
-      std::vector<uint32_t>& p = b.pixels;
-      if (end == 1) std::reverse(p.begin(), p.end());
-      size_t cut = 0;
-      while (cut + 1 < p.size() / 2 && distances[p[cut + 1]] > distances[p[cut]]) ++cut;
-      p.erase(p.begin(), p.begin() + static_cast<std::ptrdiff_t>(cut));
-      if (end == 1) std::reverse(p.begin(), p.end());
+    if (b.removed || b.from < 0 || b.from != b.to) continue;
+    Node& node = g.nodes[b.from];
+    if (static_cast<double>(b.pixels.size()) > 8 * std::max(1.0, node.Radius())) continue;
+    std::vector<uint32_t> path = b.pixels;
+    path.push_back(static_cast<uint32_t>(std::lround(node.Y()) * width + std::lround(node.X())));
+    if (EnclosesPaper(path, distances, width)) continue;
+    b.removed = true;
+    for (uint32_t i : b.pixels) {
+      node.sumX += static_cast<double>(i % width), node.sumY += static_cast<double>(i / width);
+      ++node.pixels;
     }
   }
 }
@@ -287,9 +390,9 @@ StrokeGraph BuildStrokeGraph(GrayImage& skeleton, const uint8_t* distances,
   std::fill(skeleton.pixels.get(), skeleton.pixels.get() + skeleton.PixelCount(), 0);
   StrokeGraph& g = builder.graph;
   DropSpecks(g, options.minLength);
-  PruneSpurs(g);
   MergeCloseNodes(g, skeleton);
-  TrimFreeEnds(g, distances);
+  AbsorbKnots(g, distances, skeleton.width);
+  PruneSpurs(g, distances, skeleton.width);
   JoinAndRun(g, skeleton.width);
   return std::move(g);
 }

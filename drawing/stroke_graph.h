@@ -61,3 +61,7 @@ StrokeGraph BuildStrokeGraph(GrayImage& skeleton, const uint8_t* distances,
 
 // The node a merged node now belongs to.
 int RootNode(std::vector<Node>& nodes, int node);
+
+// The unit direction from a branch end's node into the branch, over about
+// the stroke's width (end: 2 b for the end at b.from, 2 b + 1 at b.to).
+void BranchDirection(const StrokeGraph& graph, int end, int64_t width, double& dx, double& dy);

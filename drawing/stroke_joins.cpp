@@ -17,16 +17,9 @@ struct EndDirection {
 constexpr double kMaxTurnDegrees = 45;
 
 EndDirection DirectionAt(const StrokeGraph& g, int end, int64_t width) {
-  const Branch& b = g.branches[end / 2];
-  const Node& node = g.nodes[end % 2 ? b.to : b.from];
-  const size_t reach = std::max<size_t>(3, static_cast<size_t>(std::lround(2 * node.Radius())));
-  const size_t k = std::min(reach, b.pixels.size() - 1);
-  const uint32_t i = end % 2 ? b.pixels[b.pixels.size() - 1 - k] : b.pixels[k];
-  double dx = static_cast<double>(i % width) - node.X();
-  double dy = static_cast<double>(i / width) - node.Y();
-  const double length = std::hypot(dx, dy);
-  if (length > 0) dx /= length, dy /= length;
-  return {end, dx, dy};
+  EndDirection d{end, 0, 0};
+  BranchDirection(g, end, width, d.dx, d.dy);
+  return d;
 }
 
 void JoinAtNodes(const StrokeGraph& g, int64_t width, std::vector<int>& partner) {
@@ -40,6 +33,11 @@ void JoinAtNodes(const StrokeGraph& g, int64_t width, std::vector<int>& partner)
   const double limit = std::cos(kMaxTurnDegrees * M_PI / 180);
   for (const std::vector<int>& ends : endsAt) {
     if (ends.size() < 2) continue;
+    if (ends.size() == 2) {  // what pruning left of a junction: one line through it
+      partner[ends[0]] = ends[1];
+      partner[ends[1]] = ends[0];
+      continue;
+    }
     std::vector<EndDirection> d;
     for (int end : ends) d.push_back(DirectionAt(g, end, width));
     // Straightness of a pair: how nearly one leaves opposite to the other.

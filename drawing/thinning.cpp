@@ -22,12 +22,25 @@ constexpr std::array<bool, 256> MakeSimpleTable() {
 
 constexpr std::array<bool, 256> kSimple = MakeSimpleTable();
 
+constexpr std::array<uint8_t, 256> MakeCountTable() {
+  std::array<uint8_t, 256> table{};
+  for (int code = 0; code < 256; ++code)
+    table[code] = static_cast<uint8_t>(std::popcount(unsigned(code)));
+  return table;
+}
+
+constexpr std::array<uint8_t, 256> kCount = MakeCountTable();
+
 constexpr uint8_t kInk = 1;
 constexpr uint8_t kQueued = 2;  // waiting in the re-check queue
 
 }  // namespace
 
-uint8_t NeighbourCode(const GrayImage& mask, int64_t x, int64_t y) {
+int NeighbourCount(uint8_t code) {
+  return kCount[code];
+}
+
+uint8_t NeighbourCodeAtEdge(const GrayImage& mask, int64_t x, int64_t y) {
   uint8_t code = 0;
   for (int k = 0; k < 8; ++k) {
     const int64_t nx = x + kRingX[k], ny = y + kRingY[k];
@@ -43,60 +56,101 @@ bool IsSimple(uint8_t code) {
 }
 
 bool ThinToSkeleton(GrayImage& mask, const uint8_t* distances) {
-  const int64_t w = mask.width, total = static_cast<int64_t>(mask.PixelCount());
+  const int64_t w = mask.width;
   uint8_t* m = mask.pixels.get();
-  // Ink pixels sorted by distance (a counting sort: 256 levels).
-  std::array<uint64_t, 257> start{};
-  for (int64_t i = 0; i < total; ++i) {
-    if (m[i]) ++start[distances[i] + 1];
-  }
-  for (int level = 0; level < 256; ++level) start[level + 1] += start[level];
-  std::unique_ptr<uint32_t[]> order(new (std::nothrow) uint32_t[start[256] + 1]);
-  if (!order) return false;
-  {
-    std::array<uint64_t, 256> next{};
-    std::copy(start.begin(), start.end() - 1, next.begin());
-    for (int64_t i = 0; i < total; ++i) {
-      if (m[i]) order[next[distances[i]]++] = static_cast<uint32_t>(i);
+  // Ink pixels sorted by band of rows, then by distance (a counting sort).
+  // The levels go outside in within a band; the bands go top to bottom, so
+  // that the pixels a level touches stay in the cache. Pixels on a band's
+  // edge see the next band not yet peeled and may stay a little longer; they
+  // are woken again when their neighbours go.
+  const int64_t bandRows = std::max<int64_t>(16, (int64_t{1} << 19) / std::max<int64_t>(w, 1));
+  const int64_t bands = (mask.height + bandRows - 1) / bandRows;
+  std::vector<uint64_t> start(static_cast<size_t>(bands) * 256 + 1, 0);
+  const int64_t height = mask.height;
+  for (int64_t y = 0; y < height; ++y) {
+    uint64_t* counts = &start[(y / bandRows) * 256 + 1];
+    for (int64_t i = y * w; i < (y + 1) * w; ++i) {
+      if (m[i]) ++counts[distances[i]];
     }
   }
-  // Each level is peeled in four directional passes (north, south, east,
-  // west sides), each deciding on the state at its start: a ridge two
-  // pixels wide then loses one side, not both, and its end stays an end.
-  // Deletions wake kept neighbours of this level or below for another look.
-  std::vector<uint32_t> work, chosen;
-  const auto removable = [&](uint32_t i, int side) {
-    const uint8_t code = NeighbourCode(mask, i % w, i / w);
-    return !((code >> side) & 1) && std::popcount(code) > 1 && kSimple[code];
+  for (size_t k = 0; k + 1 < start.size(); ++k) start[k + 1] += start[k];
+  std::unique_ptr<uint32_t[]> order(new (std::nothrow) uint32_t[start.back() + 1]);
+  if (!order) return false;
+  {
+    std::vector<uint64_t> next(start.begin(), start.end() - 1);
+    for (int64_t y = 0; y < height; ++y) {
+      uint64_t* at = &next[(y / bandRows) * 256];
+      for (int64_t i = y * w; i < (y + 1) * w; ++i) {
+        if (m[i]) order[at[distances[i]]++] = static_cast<uint32_t>(i);
+      }
+    }
+  }
+  // Each level is peeled side by side (north, south, east, west): a ridge
+  // two pixels wide then loses one side, not both, and its end stays an
+  // end. Deletions wake kept neighbours of this level or below.
+  std::vector<uint32_t> work, next;
+  std::array<std::vector<uint32_t>, 4> sides;
+  constexpr int kSideBit[4] = {2, 6, 0, 4};  // N, S, E, W in the ring
+  // Row of a pixel index without a division instruction (the hot loops
+  // below would spend most of their time dividing).
+  const double perRow = 1.0 / static_cast<double>(w);
+  const auto rowOf = [&](uint32_t i) {
+    int64_t y = static_cast<int64_t>(static_cast<double>(i) * perRow);
+    if (y * w > i) --y;
+    if ((y + 1) * w <= i) ++y;
+    return y;
   };
-  for (int level = 1; level < 256; ++level) {
-    work.assign(order.get() + start[level], order.get() + start[level + 1]);
+  const auto codeOf = [&](uint32_t i) {
+    const int64_t y = rowOf(i);
+    return NeighbourCode(mask, i - y * w, y);
+  };
+  const auto mayGo = [](uint8_t code) { return kCount[code] > 1 && kSimple[code]; };
+  for (int64_t bucket = 1; bucket + 1 < static_cast<int64_t>(start.size()); ++bucket) {
+    const int level = static_cast<int>(bucket % 256);
+    if (level == 0) continue;
+    work.assign(order.get() + start[bucket], order.get() + start[bucket + 1]);
     for (uint32_t i : work) m[i] |= kQueued;
-    for (bool changed = true; changed;) {
-      changed = false;
-      for (int side : {2, 6, 0, 4}) {
-        chosen.clear();
-        for (uint32_t i : work) {
-          if ((m[i] & kInk) && removable(i, side)) chosen.push_back(i);
-        }
-        for (uint32_t i : chosen) {
-          const uint8_t code = NeighbourCode(mask, i % w, i / w);
-          if (std::popcount(code) <= 1 || !kSimple[code]) continue;
-          m[i] = 0;
-          changed = true;
-          for (int k = 0; k < 8; ++k) {
-            if (!((code >> k) & 1)) continue;
-            const uint32_t j = static_cast<uint32_t>((i / w + kRingY[k]) * w + i % w + kRingX[k]);
-            if (distances[j] <= level && !(m[j] & kQueued)) {
-              m[j] |= kQueued;
-              work.push_back(j);
-            }
+    while (!work.empty()) {
+      // One look at each pixel sorts those that may go by the first of the
+      // sides (north, south, east, west) on which they touch paper; the
+      // sides are then peeled in turn, each pixel checked again as it goes.
+      // A pixel held back, or touching paper only later, has a neighbour
+      // that went and is looked at again in the next round.
+      for (std::vector<uint32_t>& bucket : sides) bucket.clear();
+      for (uint32_t i : work) {
+        if (!(m[i] & kInk)) continue;
+        const uint8_t code = codeOf(i);
+        if (!mayGo(code)) continue;
+        for (int s = 0; s < 4; ++s) {
+          if (!((code >> kSideBit[s]) & 1)) {
+            sides[s].push_back(i);
+            break;
           }
         }
       }
-      std::erase_if(work, [&](uint32_t i) { return !(m[i] & kInk); });
+      next.clear();
+      for (const std::vector<uint32_t>& bucket : sides) {
+        for (uint32_t i : bucket) {
+          const uint8_t code = codeOf(i);
+          if (!mayGo(code)) continue;
+          m[i] = 0;
+          for (int k = 0; k < 8; ++k) {
+            if (!((code >> k) & 1)) continue;
+            const uint32_t j = static_cast<uint32_t>(i + kRingY[k] * w + kRingX[k]);
+            if (distances[j] <= level) next.push_back(j);
+          }
+        }
+      }
+      for (uint32_t i : work) m[i] &= kInk;
+      // The next round: the neighbours of what went, once each.
+      work.clear();
+      for (uint32_t j : next) {
+        if (m[j] == kInk) {
+          m[j] |= kQueued;
+          work.push_back(j);
+        }
+      }
     }
-    for (uint32_t i : work) m[i] &= kInk;
   }
   return true;
 }

@@ -14,7 +14,23 @@
 constexpr int kRingX[8] = {1, 1, 0, -1, -1, -1, 0, 1};
 constexpr int kRingY[8] = {0, -1, -1, -1, 0, 1, 1, 1};
 
-uint8_t NeighbourCode(const GrayImage& mask, int64_t x, int64_t y);
+uint8_t NeighbourCodeAtEdge(const GrayImage& mask, int64_t x, int64_t y);
+
+// Bit 0 of each mask byte is the ink; the other bits are the stages' own.
+inline uint8_t NeighbourCode(const GrayImage& mask, int64_t x, int64_t y) {
+  if (x <= 0 || y <= 0 || x + 1 >= mask.width || y + 1 >= mask.height) {
+    return NeighbourCodeAtEdge(mask, x, y);
+  }
+  const uint8_t* above = mask.Row(y - 1) + x;
+  const uint8_t* row = mask.Row(y) + x;
+  const uint8_t* below = mask.Row(y + 1) + x;
+  return static_cast<uint8_t>((row[1] & 1) | (above[1] & 1) << 1 | (above[0] & 1) << 2 |
+                              (above[-1] & 1) << 3 | (row[-1] & 1) << 4 | (below[-1] & 1) << 5 |
+                              (below[0] & 1) << 6 | (below[1] & 1) << 7);
+}
+
+// How many of the eight neighbours a code holds.
+int NeighbourCount(uint8_t code);
 
 // Whether a pixel with this neighbourhood can go without changing the
 // connections of ink (8-connected) or paper (4-connected).

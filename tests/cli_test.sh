@@ -225,8 +225,8 @@ def distance(p, a, b):
     t = max(0, min(1, ((px - ax) * (bx - ax) + (py - ay) * (by - ay)) / ((bx - ax) ** 2 + (by - ay) ** 2)))
     return math.hypot(px - ax - t * (bx - ax), py - ay - t * (by - ay))
 for stroke in run['strokes']:
-    near = [min(distance(p, a, b) for p in stroke['points']) for a, b in lines]
-    line = lines[near.index(min(near))]
+    worst = [max(distance(p, a, b) for p in stroke['points']) for a, b in lines]
+    line = lines[worst.index(min(worst))]
     assert all(distance(p, *line) <= 2.5 for p in stroke['points']), (stroke, line)
 doc = ezdxf.readfile('shapes/shapes.dxf')
 assert len(doc.modelspace().query('POLYLINE')) == 5

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <new>
+#include <vector>
 
 #include "vectorize/line_tracer.h"
 
@@ -29,7 +30,7 @@ int64_t Turn(HullPoint a, HullPoint b, HullPoint c) {
 // hull[0..size) is the upper hull of the points added so far: increasing x,
 // strictly turning right. Adding keeps it so; a point on or under it is
 // dropped. The lower hull is the upper hull of the mirrored points.
-void AddToUpperHull(HullPoint* hull, int& size, HullPoint p) {
+void AddToUpperHull(std::vector<HullPoint>& hull, int& size, HullPoint p) {
   int lo = 0;
   int hi = size;
   while (lo < hi) {
@@ -44,6 +45,7 @@ void AddToUpperHull(HullPoint* hull, int& size, HullPoint p) {
     if (hull[at].y >= p.y) return;
   } else {
     if (at > 0 && at < size && Turn(hull[at - 1], p, hull[at]) >= 0) return;
+    if (static_cast<size_t>(size) == hull.size()) hull.emplace_back();
     for (int k = size; k > at; --k) hull[k] = hull[k - 1];
     ++size;
   }
@@ -61,7 +63,7 @@ void AddToUpperHull(HullPoint* hull, int& size, HullPoint p) {
 
 // The largest nx * x + ny * y over the points of an upper hull, for ny >= 0:
 // along such a hull the product rises, then falls.
-int64_t HighestAlong(const HullPoint* hull, int size, int64_t nx, int64_t ny) {
+int64_t HighestAlong(const std::vector<HullPoint>& hull, int size, int64_t nx, int64_t ny) {
   int lo = 0;
   int hi = size - 1;
   while (lo < hi) {
@@ -77,8 +79,8 @@ int64_t HighestAlong(const HullPoint* hull, int size, int64_t nx, int64_t ny) {
 }
 
 // The largest nx * x + ny * y over all points added to the two hulls.
-int64_t Highest(const HullPoint* upper, int upperSize, const HullPoint* mirrored, int lowerSize,
-                int64_t nx, int64_t ny) {
+int64_t Highest(const std::vector<HullPoint>& upper, int upperSize,
+                const std::vector<HullPoint>& mirrored, int lowerSize, int64_t nx, int64_t ny) {
   if (ny >= 0) return HighestAlong(upper, upperSize, nx, ny);
   return HighestAlong(mirrored, lowerSize, nx, -ny);
 }
@@ -94,11 +96,9 @@ int SimplifyPoints(const Point* path, int n, double epsilon, int emitPrevious, P
                    int capacity, bool* cut) {
   if (cut) *cut = false;
   if (n < 0 || capacity < 1) return 0;
-  const size_t points = static_cast<size_t>(n) + 1;
-  HullPoint* hulls = new (std::nothrow) HullPoint[2 * points];
-  if (!hulls) return 0;
-  HullPoint* upper = hulls;
-  HullPoint* mirrored = hulls + points;
+  // The hulls hold only their vertices, which stay few along digital
+  // curves: they grow as needed rather than with the path.
+  std::vector<HullPoint> upper, mirrored;
   int upperSize = 0;
   int lowerSize = 0;
   int a = 0;
@@ -152,7 +152,6 @@ int SimplifyPoints(const Point* path, int n, double epsilon, int emitPrevious, P
     }
   }
   if (room && (out[count - 1].x != path[n].x || out[count - 1].y != path[n].y)) emit(path[n]);
-  delete[] hulls;
   return count;
 }
 

@@ -17,7 +17,8 @@ int SimplifyChain(const ChainCode* codes, int32_t startX, int32_t startY, int n,
                   bool* cut = nullptr);
 
 // The same fit over a path of n + 1 points of any steps (the drawing mode
-// passes sub-pixel centrelines in fixed point).
+// passes sub-pixel centrelines in fixed point). out may be path itself: a
+// point is written only over one already passed.
 int SimplifyPoints(const Point* path, int n, double epsilon, int emitPrevious, Point* out,
                    int capacity, bool* cut = nullptr);
 
