@@ -26,7 +26,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (!file) return 0;
   // Small pictures only: a header may claim any size, and the fuzzer's
   // memory is limited.
-  DecodeResult result = DecodePicture(file, {.maxPixels = 1 << 22});
+  DecodeResult result = DecodePicture(file, {.maxPixels = 1 << 18});
   std::fclose(file);
   if (result.status != DecodeStatus::kOk) {
     Check(!result.image.pixels, "no picture after a refusal");
