@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "cli/terminal_text.h"
+#include "cli/messages.h"
 #include "document/platform_seam.h"
 
 namespace {
@@ -23,7 +23,7 @@ bool QuitRequested() {
 }
 
 void ShowMessage(void*, const char* text, const char*) {
-  shown.push_back(Utf8FromCp1250(text));
+  shown.push_back(DocumentMessage(text));
 }
 
 void RequestQuit(int) {

@@ -14,3 +14,9 @@ add_executable(kwindra WIN32 shell/win_main.cpp shell/platform_services.cpp reso
 target_compile_options(kwindra PRIVATE $<$<COMPILE_LANGUAGE:C,CXX>:${KWINDRA_CXX_FLAGS}>)
 target_include_directories(kwindra PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/resources)
 target_link_libraries(kwindra PRIVATE kwindra_shell)
+
+# The zip for Windows users: the program, the README and the samples.
+install(TARGETS kwindra RUNTIME DESTINATION .)
+install(FILES README.md DESTINATION .)
+install(FILES examples/curve.bmp examples/l-shape.bmp examples/spiral.bmp DESTINATION examples)
+include(cmake/Packaging.cmake)

@@ -9,6 +9,8 @@ python=/usr/bin/python3  # Debian's, with python3-ezdxf
 work=$(mktemp -d /tmp/kwindra-cli.XXXXXX)
 trap 'rm -rf "$work"' EXIT
 cd "$work"
+# English unless a test asks for Polish below.
+export LC_ALL=C.UTF-8 LANGUAGE=
 python3 "$root/scripts/make-examples.py" samples >/dev/null
 fail() { echo "FAIL: $*"; exit 1; }
 
@@ -17,7 +19,7 @@ fail() { echo "FAIL: $*"; exit 1; }
   fail "samples: exit status $?"
 [ ! -s stderr.txt ] || fail "samples: stderr: $(cat stderr.txt)"
 [ "$(wc -l <stdout.txt)" = 3 ] || fail "samples: not one line per file: $(cat stdout.txt)"
-grep -q '^samples/l-shape.bmp: 300 x 240, łańcuch 368, początek (50, 30), punkty krytyczne 3$' \
+grep -q '^samples/l-shape.bmp: 300 x 240, chain 368, start (50, 30), critical points 3$' \
   stdout.txt || fail "l-shape line: $(cat stdout.txt)"
 for name in l-shape spiral curve; do
   xmllint --noout "out/$name.svg" || fail "$name.svg is not well-formed"
@@ -104,10 +106,10 @@ status=0
 "$cli" --single-line palette.bmp short.bmp text.bmp samples/l-shape.bmp >stdout.txt 2>stderr.txt ||
   status=$?
 [ "$status" = 1 ] || fail "refusals: exit status $status"
-grep -qx 'palette.bmp: Niestety możemy pobawić się tylko obrazkami w 24 bitowym kolorze' stderr.txt ||
+grep -qx 'palette.bmp: Sorry, only 24-bit colour pictures can be played with' stderr.txt ||
   fail "palette message: $(cat stderr.txt)"
-grep -qx 'short.bmp: Uszkodzony lub nieobsługiwany plik BMP' stderr.txt || fail "damaged message"
-grep -qx 'text.bmp: To nie jest plik BMP albo nie da się go otworzyć' stderr.txt ||
+grep -qx 'short.bmp: Damaged or unsupported BMP file' stderr.txt || fail "damaged message"
+grep -qx 'text.bmp: Not a BMP file, or it cannot be opened' stderr.txt ||
   fail "not-BMP message"
 [ "$(wc -l <stdout.txt)" = 1 ] && grep -q '^samples/l-shape.bmp:' stdout.txt ||
   fail "the good file after the refusals: $(cat stdout.txt)"
@@ -115,7 +117,7 @@ grep -qx 'text.bmp: To nie jest plik BMP albo nie da się go otworzyć' stderr.t
 # A place that cannot be written: told, status 1.
 status=0
 "$cli" --svg -o /proc samples/l-shape.bmp >/dev/null 2>stderr.txt || status=$?
-[ "$status" = 1 ] && grep -qx '/proc/l-shape.svg: Błąd zapisu pliku!' stderr.txt ||
+[ "$status" = 1 ] && grep -qx '/proc/l-shape.svg: Error writing the file!' stderr.txt ||
   fail "unwritable output: status $status, $(cat stderr.txt)"
 
 # Usage errors: status 2 and a short text; --help is no error.
@@ -128,8 +130,8 @@ for args in "" "-e 0 x.bmp" "-e -1 x.bmp" "-e 0.0004 x.bmp" "-e 2147483.648 x.bm
   [ "$status" = 2 ] || fail "'$args': exit status $status"
   grep -q 'kwindra-cli --help' stderr.txt || fail "'$args': no usage hint"
 done
-{ "$cli" -e 0 x.bmp 2>&1 || true; } | grep -q 'Epsylon musi być dodatnie' || fail "positivity message"
-"$cli" --help | grep -q '^Użycie: kwindra-cli' || fail "--help"
+{ "$cli" -e 0 x.bmp 2>&1 || true; } | grep -q 'Epsilon must be positive' || fail "positivity message"
+"$cli" --help | grep -q '^Usage: kwindra-cli' || fail "--help"
 
 # A batch: one line per file, no progress line when stderr is no terminal.
 for i in $(seq 30); do cp samples/curve.bmp "batch-$i.bmp"; done
@@ -160,10 +162,11 @@ PY
 "$cli" --mask --json -o any d.png d.jpg d.tif d.pgm d32.bmp light.bmp >stdout.txt 2>stderr.txt ||
   fail "formats: exit status $?, $(cat stderr.txt)"
 [ "$(wc -l <stdout.txt)" = 6 ] || fail "formats: $(cat stdout.txt)"
-grep -q '^d.png: 120 x 80, tusz ciemny (próg [0-9]*), kreski 1 (zamknięte 0), punkty 3, przejazdy 0.0 px$' \
+grep -q '^d.png: 120 x 80, dark ink (threshold [0-9]*), strokes 1 (closed 0), points 3, pen-up 0.0 px$' \
   stdout.txt || fail "png line: $(cat stdout.txt)"
-grep -q '^light.bmp: 120 x 80, tusz jasny' stdout.txt || fail "light ink: $(cat stdout.txt)"
-for name in d d32 light; do
+grep -q '^light.bmp: 120 x 80, light ink' stdout.txt || fail "light ink: $(cat stdout.txt)"
+# d.png, d.jpg, d.tif and d.pgm share a name: their outputs keep the extension.
+for name in d.png d.jpg d.tif d.pgm d32 light; do
   "$python" - "$name" <<'PY' || fail "$name: not the drawing's points or mask"
 import json, sys
 from PIL import Image
@@ -177,6 +180,7 @@ near = lambda p, q: abs(p[0] - q[0]) <= 1.5 and abs(p[1] - q[1]) <= 1.5
 assert len(points) == 3 and near(points[0], (10, 20)) and near(points[2], (100, 70)), points
 assert near(points[1], (60, 20)), points
 assert run['ink'] == ('light' if name == 'light' else 'dark'), run['ink']
+assert run['file'].startswith(name), run['file']
 mask = Image.open(f'any/{name}.mask.png')
 assert mask.mode == '1' and mask.size == (120, 80), (mask.mode, mask.size)
 ink = Image.open('d.png').point(lambda v: 255 if v > 127 else 0).convert('1')
@@ -186,9 +190,10 @@ done
 # A threshold and ink given by hand; the single-line mode still refuses PNG.
 "$cli" -q --json -o hand --ink dark --threshold 10 d.png || fail "--threshold 10"
 grep -q '"threshold": 10' hand/d.json || fail "threshold not kept"
+[ "$(ls any/*.json | wc -l)" = 6 ] || fail "clashing names: $(ls any)"
 status=0
 "$cli" --single-line d.png >/dev/null 2>stderr.txt || status=$?
-[ "$status" = 1 ] && grep -q '^d.png: To nie jest plik BMP' stderr.txt || fail "single-line PNG"
+[ "$status" = 1 ] && grep -q '^d.png: Not a BMP file' stderr.txt || fail "single-line PNG"
 
 # A ring is one closed stroke.
 "$cli" -q --json -o ring ring.png || fail "ring: exit status $?"
@@ -213,7 +218,7 @@ for a, b in (((20, 20), (380, 20)), ((60, 60), (180, 180)), ((60, 180), (180, 60
 im.save('shapes.png')
 PY
 "$cli" --json --dxf --csv --svg-pixels -o shapes shapes.png >stdout.txt || fail "shapes: exit status $?"
-grep -q 'kreski 5 (zamknięte 0)' stdout.txt || fail "shapes: $(cat stdout.txt)"
+grep -q 'strokes 5 (closed 0)' stdout.txt || fail "shapes: $(cat stdout.txt)"
 xmllint --noout shapes/shapes.svg || fail "shapes.svg is not well-formed"
 "$python" - <<'PY' || fail "shapes: strokes off their centrelines"
 import json, ezdxf, math
@@ -241,14 +246,14 @@ status=0
   status=$?
 [ "$status" = 1 ] || fail "honest exits: status $status"
 [ ! -s stdout.txt ] || fail "-q printed: $(cat stdout.txt)"
-grep -q '^blank.png: Brak tuszu' stderr.txt || fail "no ink: $(cat stderr.txt)"
-grep -q '^cut.png: Uszkodzony plik PNG: ' stderr.txt || fail "cut PNG: $(cat stderr.txt)"
-grep -q '^odd.gif: Nieznany format rysunku' stderr.txt || fail "unknown format"
+grep -q '^blank.png: No ink' stderr.txt || fail "no ink: $(cat stderr.txt)"
+grep -q '^cut.png: Damaged file: PNG: ' stderr.txt || fail "cut PNG: $(cat stderr.txt)"
+grep -q '^odd.gif: Unknown picture format' stderr.txt || fail "unknown format"
 [ -s honest/d.json ] || fail "the good file after the bad ones"
 [ ! -e honest/blank.json ] && [ ! -e honest/cut.json ] || fail "outputs of refused files"
 status=0
 "$cli" --max-pixels 9599 d.png >/dev/null 2>stderr.txt || status=$?
-[ "$status" = 1 ] && grep -q '^d.png: Rysunek 120 x 80 ma więcej pikseli niż limit 9599' stderr.txt ||
+[ "$status" = 1 ] && grep -q '^d.png: The picture is 120 x 80, more pixels than the limit 9599' stderr.txt ||
   fail "pixel limit: status $status, $(cat stderr.txt)"
 "$cli" -q --max-pixels 9600 d.png || fail "at the pixel limit"
 # A cut chain (the single-line caps) is reported and exits 1.
@@ -265,11 +270,11 @@ im.save('circling.bmp')
 PY
 status=0
 "$cli" -q --single-line circling.bmp 2>stderr.txt || status=$?
-[ "$status" = 1 ] && grep -q '^circling.bmp: Linia jest za długa lub zapętlona' stderr.txt ||
+[ "$status" = 1 ] && grep -q '^circling.bmp: The line is too long or loops' stderr.txt ||
   fail "cut chain: status $status, $(cat stderr.txt)"
 status=0
 "$cli" -q --single-line ring.bmp 2>stderr.txt || status=$?
-[ "$status" = 1 ] && grep -qx 'ring.bmp: Nie znaleziono końca linii' stderr.txt ||
+[ "$status" = 1 ] && grep -qx 'ring.bmp: No end of a line found' stderr.txt ||
   fail "no line end: status $status, $(cat stderr.txt)"
 
 # Every broken file of every format: a message naming it, status 1, and the
@@ -283,4 +288,27 @@ if [ -n "$pictures" ] && [ -f "$pictures/broken.txt" ]; then
   for f in "${broken[@]}"; do grep -q "^$f: " stderr.txt || fail "no message for $f"; done
   ! grep -q '^d.png' stderr.txt || fail "the good file complained"
 fi
+# Polish under a Polish locale (the glibc locale made privately when the
+# system has none): --help, the result line, the window program's messages.
+if ! LC_ALL=pl_PL.UTF-8 locale 2>&1 | grep -q 'Cannot'; then :; else
+  export LOCPATH=$work/locale
+  mkdir -p "$LOCPATH" && localedef -i pl_PL -f UTF-8 "$LOCPATH/pl_PL.UTF-8" 2>/dev/null || true
+fi
+LC_ALL=pl_PL.UTF-8 "$cli" --help | grep -q '^Użycie: kwindra-cli' || fail "Polish --help"
+LC_ALL=pl_PL.UTF-8 "$cli" d.png | grep -q '^d.png: 120 x 80, tusz ciemny (próg [0-9]*), kreski 1 (zamknięte 0)' ||
+  fail "Polish result line"
+{ LC_ALL=pl_PL.UTF-8 "$cli" --single-line palette.bmp 2>&1 || true; } |
+  grep -qx 'palette.bmp: Niestety możemy pobawić się tylko obrazkami w 24 bitowym kolorze' ||
+  fail "Polish window message"
+{ LC_ALL=pl_PL.UTF-8 "$cli" --frobnicate 2>&1 || true; } | grep -q 'Nieznana opcja: --frobnicate' ||
+  fail "Polish usage error"
+"$cli" --version | grep -qx 'kwindra-cli [0-9.]*' || fail "--version"
+
+# Jobs: the results in the input order whatever finishes first; the same
+# outputs as one at a time.
+for i in $(seq 12); do cp shapes.png "many-$i.png"; cp d.png "many-$i-small.png"; done
+"$cli" -j 4 --json -o jobs many-*.png >jobs.txt || fail "jobs: exit status $?"
+"$cli" -j 1 --json -o one many-*.png >one.txt || fail "one job: exit status $?"
+cmp -s jobs.txt one.txt || fail "jobs: lines differ from one at a time"
+for f in one/*.json; do cmp -s "$f" "jobs/$(basename "$f")" || fail "jobs: $f differs"; done
 echo "command-line vectorizer checked"

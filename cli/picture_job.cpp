@@ -1,0 +1,253 @@
+// One picture from file to outputs: decoded and thinned into strokes (or,
+// with --single-line, the window program's road), its outputs written, its
+// result line and complaints told in the user's language.
+#include "cli/picture_job.h"
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+
+#include "cli/console_services.h"
+#include "cli/mask_export.h"
+#include "cli/messages.h"
+#include "cli/vector_export.h"
+#include "document/app_state.h"
+#include "document/bmp_reader.h"
+#include "document/bmp_writer.h"
+#include "document/display_image.h"
+#include "document/texts.h"
+#include "drawing/drawing_vectorizer.h"
+#include "vectorize/chain_simplifier.h"
+#include "vectorize/line_tracer.h"
+
+namespace {
+
+std::string Complaint(const std::string& subject, const char* english) {
+  return subject + ": " + Tr(english);
+}
+
+// Why a picture could not be decoded, in the user's words.
+std::string DecodeComplaint(const DecodeResult& decoded, uint64_t maxPixels) {
+  const unsigned long long w = decoded.width, h = decoded.height;
+  const std::string detail = decoded.detail.empty() ? "" : ": " + decoded.detail;
+  switch (decoded.status) {
+    case DecodeStatus::kCannotOpen:
+      return std::string(Tr("Cannot open the file: ")) + decoded.detail;
+    case DecodeStatus::kUnknownFormat:
+      return Tr("Unknown picture format (PNG, JPEG, TIFF, BMP and PBM/PGM/PPM are read)");
+    case DecodeStatus::kDamaged:
+      return std::string(Tr("Damaged file: ")) + decoded.format + detail;
+    case DecodeStatus::kUnsupported:
+      return std::string(Tr("Unsupported kind of file: ")) + decoded.format + detail;
+    case DecodeStatus::kTooLarge:
+      return Trf("The picture is %llu x %llu, more pixels than the limit %llu (--max-pixels)", w, h,
+                 static_cast<unsigned long long>(maxPixels));
+    case DecodeStatus::kOutOfMemory:
+      return Trf("Out of memory for a picture of %llu x %llu", w, h);
+    case DecodeStatus::kOk:
+      break;
+  }
+  return "";
+}
+
+// The window program's road: its BMP reader, its line rule. Complains and
+// returns false when the file was refused.
+bool LoadSingleLine(const std::string& input, std::vector<std::string>& complaints) {
+  TakeShownMessages();
+  if (LoadBmp(input.c_str(), nullptr) == 1) return true;
+  const std::vector<std::string> messages = TakeShownMessages();
+  if (messages.empty()) {
+    complaints.push_back(Complaint(input, N_("Not a BMP file, or it cannot be opened")));
+  }
+  for (const std::string& message : messages) complaints.push_back(input + ": " + message);
+  return false;
+}
+
+// The drawing stages by name, in the user's words.
+std::string StageName(const char* stage) {
+  const std::string s = stage;
+  if (s == "distances") return Tr("distances from the paper");
+  if (s == "thinning") return Tr("thinning");
+  if (s == "strokes") return Tr("strokes");
+  if (s == "simplifying") return Tr("simplifying");
+  return Tr("ordering the strokes");
+}
+
+// The rows of ink, for --svg-pixels, before the thinning takes them.
+std::vector<PixelRun> InkRuns(const GrayImage& mask) {
+  std::vector<PixelRun> runs;
+  for (int32_t y = 0; y < mask.height; ++y) {
+    const uint8_t* row = mask.Row(y);
+    for (int32_t x = 0; x < mask.width;) {
+      if (!row[x]) {
+        ++x;
+        continue;
+      }
+      const int32_t start = x;
+      while (x < mask.width && row[x]) ++x;
+      runs.push_back({start, y, x - start});
+    }
+  }
+  return runs;
+}
+
+// The single-line result as a drawing of one stroke, and the traced
+// pixels for --svg-pixels.
+Drawing SingleLineDrawing(std::vector<PixelRun>& traced) {
+  Drawing drawing;
+  drawing.width = app.imageWidth;
+  drawing.height = app.imageHeight;
+  if (app.criticalCount > 0) {
+    Stroke stroke;
+    for (int n = 0; n < app.criticalCount; ++n) {
+      stroke.points.push_back({static_cast<double>(app.criticalPoints[n].x),
+                               static_cast<double>(app.criticalPoints[n].y)});
+    }
+    drawing.strokes.push_back(std::move(stroke));
+  }
+  if (app.chainLength > 0) {
+    std::vector<Point> path(static_cast<size_t>(app.chainLength) + 1);
+    ChainToPoints(app.chainCodes, app.chainStart.x, app.chainStart.y, app.chainLength, path.data());
+    for (const Point& p : path) traced.push_back({p.x, p.y, 1});
+  }
+  return drawing;
+}
+
+// The window program's road. Complains and returns false when the file
+// was refused or held no line.
+bool RunSingleLine(const Options& options, const std::string& input, RunSummary& run,
+                   Drawing& drawing, std::vector<PixelRun>& underlay,
+                   std::vector<std::string>& complaints) {
+  if (!LoadSingleLine(input, complaints)) return false;
+  run.singleLine = true;
+  run.report = RunVectorization(options.emitPrevious);
+  run.chainLength = app.chainLength;
+  run.start = app.chainStart;
+  BuildDisplayImage(nullptr);
+  drawing = SingleLineDrawing(underlay);
+  return true;
+}
+
+// Any picture: decoded, its ink decided, its mask (written when asked for)
+// thinned into strokes.
+bool RunDrawing(const Options& options, const std::string& input, RunSummary& run, Drawing& drawing,
+                std::vector<PixelRun>& underlay, std::vector<std::string>& complaints) {
+  DecodeResult decoded = DecodePictureFile(input, options.limits);
+  if (decoded.status != DecodeStatus::kOk) {
+    complaints.push_back(input + ": " + DecodeComplaint(decoded, options.limits.maxPixels));
+    return false;
+  }
+  GrayImage& image = decoded.image;
+  const InkDecision ink = DecideInk(LuminanceHistogram(image), options.ink);
+  if (!ink.found) {
+    complaints.push_back(input + ": " +
+                         (ink.threshold < 0
+                              ? std::string(Tr("No ink: the whole picture has one luminance"))
+                              : Trf("No ink: the threshold %d leaves the whole picture on one side",
+                                    ink.threshold)));
+    return false;
+  }
+  run.ink = ink.dark ? "dark" : "light";
+  run.threshold = ink.threshold;
+  MakeInkMask(image, ink);
+  if (options.mask) {
+    const std::string path = OutputPath(options, input, ".mask.png");
+    if (!WriteMaskPng(path, image))
+      complaints.push_back(Complaint(path, N_("Error writing the file!")));
+  }
+  if (options.svgPixels) underlay = InkRuns(image);
+  DrawingOptions drawingOptions;
+  drawingOptions.epsilon = options.thousandths * 0.001;
+  drawingOptions.minLength = options.minLength;
+  drawingOptions.order = options.order;
+  // On a terminal, a picture that takes long tells which stage it is in.
+  const auto started = std::chrono::steady_clock::now();
+  bool told = false;
+  if (options.tellStages) {
+    drawingOptions.progress = [&](const char* stage) {
+      if (std::chrono::steady_clock::now() - started < std::chrono::seconds(1)) return;
+      std::fprintf(stderr, "\r%s: %s...\033[K", input.c_str(), StageName(stage).c_str());
+      std::fflush(stderr);
+      told = true;
+    };
+  }
+  const DrawingStatus status = VectorizeDrawing(image, drawingOptions, drawing);
+  if (told) std::fputs("\r\033[K", stderr);
+  if (status != DrawingStatus::kOk) {
+    complaints.push_back(input + ": " +
+                         Trf("Out of memory for a picture of %llu x %llu",
+                             static_cast<unsigned long long>(image.width),
+                             static_cast<unsigned long long>(image.height)));
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+PictureResult ProcessPicture(const Options& options, const std::string& input) {
+  PictureResult result;
+  std::string& line = result.line;
+  std::vector<std::string>& complaints = result.complaints;
+  if (options.singleLine) {
+    ResetDocument();
+    app.epsilon = options.thousandths == 1000 ? 1.0 : options.thousandths * 0.001;
+  }
+  RunSummary run;
+  run.source = input;
+  run.tolerance = ToleranceText(options.thousandths);
+  run.emitPrevious = options.emitPrevious;
+  Drawing drawing;
+  std::vector<PixelRun> underlay;
+  if (options.singleLine ? !RunSingleLine(options, input, run, drawing, underlay, complaints)
+                         : !RunDrawing(options, input, run, drawing, underlay, complaints)) {
+    return result;
+  }
+  const auto write = [&](bool wanted, const char* suffix, auto writer) {
+    if (!wanted) return;
+    const std::string path = OutputPath(options, input, suffix);
+    if (!writer(path)) complaints.push_back(Complaint(path, N_("Error writing the file!")));
+    if (options.singleLine) TakeShownMessages();  // the writer's own message, told above
+  };
+  write(options.bmp, ".kwindra.bmp",
+        [](const std::string& path) { return SaveBmp(path.c_str(), nullptr) == 1; });
+  write(options.svg, ".svg", [&](const std::string& path) {
+    return WriteSvg(path, drawing, run, options.svgPixels ? &underlay : nullptr);
+  });
+  write(options.dxf, ".dxf", [&](const std::string& path) { return WriteDxf(path, drawing, run); });
+  write(options.csv, ".csv", [&](const std::string& path) { return WriteCsv(path, drawing, run); });
+  write(options.json, ".json",
+        [&](const std::string& path) { return WriteJson(path, drawing, run); });
+
+  if (options.singleLine) {
+    line = input + ": " +
+           Trf("%d x %d, chain %d, start (%d, %d), critical points %d", app.imageWidth,
+               app.imageHeight, app.chainLength, app.chainStart.x, app.chainStart.y,
+               app.criticalCount);
+    const char* reports[] = {kTextNoLineEnd, kTextChainCut, kTextPointsCut};
+    const int bits[] = {kTraceNoStart, kTraceChainCut, kSimplifyPointsCut};
+    for (int r = 0; r < 3; ++r) {
+      if (run.report & bits[r]) complaints.push_back(input + ": " + DocumentMessage(reports[r]));
+    }
+    return result;
+  }
+  size_t points = 0;
+  int closed = 0;
+  for (const Stroke& stroke : drawing.strokes) {
+    points += stroke.points.size();
+    closed += stroke.closed;
+  }
+  line = input + ": " +
+         Trf("%d x %d, %s ink (threshold %d), strokes %d (closed %d), points %d, pen-up %.1f px",
+             drawing.width, drawing.height, run.ink == "dark" ? Tr("dark") : Tr("light"),
+             run.threshold, static_cast<int>(drawing.strokes.size()), closed,
+             static_cast<int>(points), drawing.penUp);
+  if (drawing.specks > 0 || drawing.spurs > 0) {
+    line += Trf(", specks dropped %lld, spurs pruned %lld", static_cast<long long>(drawing.specks),
+                static_cast<long long>(drawing.spurs));
+  }
+  if (drawing.strokes.empty()) {
+    complaints.push_back(Complaint(input, N_("Ink, but not a single stroke in it")));
+  }
+  return result;
+}
