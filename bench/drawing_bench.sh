@@ -22,6 +22,19 @@ for picture in spiral a4; do
 done
 hyperfine -w 1 -r 5 -N "$cli -q --svg -o $out page-1.pgm" "$cli -q --svg -o $out page-tiled.pgm" \
   "$cli -q --svg -o $out page-2.pgm" "$cli -q --svg -o $out noise.pgm"
+# A batch of 200 pictures on one core and on all (results in input order).
+mkdir -p batch
+if [ ! -f batch/200.pgm ]; then
+  /usr/bin/python3 - <<'PY'
+from PIL import Image
+page = Image.open('page-1.pgm')
+for i in range(1, 201):
+    x, y = (i * 37) % 1000, (i * 53) % 1000
+    page.crop((x, y, x + 1000, y + 1000)).save(f'batch/{i}.pgm')
+PY
+fi
+hyperfine -w 1 -r 3 -N "$cli -q -j 1 --svg -o $out $(echo batch/*.pgm)" \
+  "$cli -q -j $(nproc) --svg -o $out $(echo batch/*.pgm)"
 echo "Peak memory (the limit: the luminance, 1 byte a pixel, plus 4 bytes a pixel)"
 for picture in spiral a4 page-tiled noise; do
   peak=$(/usr/bin/time -v "$cli" -q --svg -o "$out" "$picture.pgm" 2>&1 >/dev/null |

@@ -31,6 +31,10 @@ class Batch {
         progress_(progress) {}
 
   int Run(int jobs) {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      Tell();  // the progress line from the start
+    }
     std::vector<std::thread> workers;
     for (int j = 1; j < jobs; ++j) workers.emplace_back([this] { Work(); });
     Work();
