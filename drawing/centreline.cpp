@@ -157,7 +157,8 @@ std::vector<Point> CentrelineOf(const StrokeGraph& g, const StrokeRun& run, int6
     const bool reversed = run.steps[s].reversed;
     const int first = reversed ? branch.to : branch.from, last = reversed ? branch.from : branch.to;
     // The branch as walked, its free ends fitted to their caps.
-    std::vector<uint32_t> pixels = branch.pixels;
+    const std::span<const uint32_t> own = g.Pixels(branch);
+    std::vector<uint32_t> pixels(own.begin(), own.end());
     if (reversed) std::reverse(pixels.begin(), pixels.end());
     const bool freeStart = first < 0 && !branch.loop, freeEnd = last < 0 && !branch.loop;
     PointF startCap{0, 0}, endCap{0, 0};

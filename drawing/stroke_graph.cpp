@@ -25,8 +25,8 @@ void BranchDirection(const StrokeGraph& g, int end, int64_t width, double& dx, d
   const Branch& b = g.branches[end / 2];
   const Node& node = g.nodes[end % 2 ? b.to : b.from];
   const size_t reach = std::max<size_t>(3, static_cast<size_t>(std::lround(2 * node.Radius())));
-  const size_t k = std::min(reach, b.pixels.size() - 1);
-  const uint32_t i = end % 2 ? b.pixels[b.pixels.size() - 1 - k] : b.pixels[k];
+  const size_t k = std::min(reach, g.Pixels(b).size() - 1);
+  const uint32_t i = end % 2 ? g.Pixels(b)[g.Pixels(b).size() - 1 - k] : g.Pixels(b)[k];
   dx = static_cast<double>(i % width) - node.X();
   dy = static_cast<double>(i / width) - node.Y();
   const double length = std::hypot(dx, dy);
@@ -116,10 +116,12 @@ struct Builder {
   void Walk(uint32_t first, int fromNode, uint32_t prev) {
     Branch b;
     b.from = fromNode;
+    b.first = static_cast<uint32_t>(graph.pool.size());
     uint32_t current = first;
     for (;;) {
       At(current) |= kVisited;
-      b.pixels.push_back(current);
+      graph.pool.push_back(current);
+      ++b.count;
       uint32_t near[8];
       const int n = Neighbours(current, near);
       uint32_t next = kNone;
@@ -130,11 +132,11 @@ struct Builder {
         if (q == prev) continue;
         if (At(q) & kJunction) {
           const int m = NodeOfJunction(q);
-          if (m == fromNode && b.pixels.size() < 3) continue;  // the node just left
+          if (m == fromNode && b.count < 3) continue;  // the node just left
           if (m != node) ++candidates;
           node = m;
         } else if (At(q) & kVisited) {
-          ring |= q == first && b.pixels.size() >= 3 && fromNode < 0;
+          ring |= q == first && b.count >= 3 && fromNode < 0;
         } else {
           next = q;
           ++candidates;
@@ -193,7 +195,7 @@ void DropSpecks(StrokeGraph& g, int minLength) {
   for (const Branch& b : g.branches) {
     const int node = b.from >= 0 ? b.from : b.to;
     if (node < 0) continue;
-    size[RootNode(nodes, node)] += static_cast<int64_t>(b.pixels.size());
+    size[RootNode(nodes, node)] += static_cast<int64_t>(g.Pixels(b).size());
     hasBranch[RootNode(nodes, node)] = true;
   }
   std::vector<bool> dropped(nodes.size(), false);
@@ -207,7 +209,7 @@ void DropSpecks(StrokeGraph& g, int minLength) {
     const int node = b.from >= 0 ? b.from : b.to;
     if (node >= 0) {
       b.removed = dropped[RootNode(nodes, node)];
-    } else if (static_cast<int64_t>(b.pixels.size()) < minLength) {
+    } else if (static_cast<int64_t>(g.Pixels(b).size()) < minLength) {
       b.removed = true;
       ++g.specks;
     }
@@ -231,7 +233,7 @@ std::vector<int> Degrees(StrokeGraph& g) {
 // it. The junction moves there.
 void RestoreVertex(StrokeGraph& g, const Branch& spur, int node, const uint8_t* distances,
                    int64_t width, double armRadius) {
-  const uint32_t tip = spur.from < 0 ? spur.pixels.front() : spur.pixels.back();
+  const uint32_t tip = spur.from < 0 ? g.Pixels(spur).front() : g.Pixels(spur).back();
   Node& n = g.nodes[node];
   double dx = static_cast<double>(tip % width) - n.X(),
          dy = static_cast<double>(tip / width) - n.Y();
@@ -267,7 +269,7 @@ void PruneSpurs(StrokeGraph& g, const uint8_t* distances, int64_t width) {
       if (spur.removed || (spur.from >= 0) == (spur.to >= 0)) continue;
       const int node = RootNode(g.nodes, spur.from >= 0 ? spur.from : spur.to);
       if (degree[node] < 3 ||
-          static_cast<double>(spur.pixels.size()) >= 2 * g.nodes[node].Radius()) {
+          static_cast<double>(g.Pixels(spur).size()) >= 2 * g.nodes[node].Radius()) {
         continue;
       }
       spur.removed = true;
@@ -285,9 +287,9 @@ void PruneSpurs(StrokeGraph& g, const uint8_t* distances, int64_t width) {
       const auto armRadius = [&](int end) {
         const Branch& arm = g.branches[end / 2];
         const size_t k =
-            std::min(arm.pixels.size() - 1, static_cast<size_t>(3 * g.nodes[node].Radius()));
-        return static_cast<double>(
-                   distances[end % 2 ? arm.pixels[arm.pixels.size() - 1 - k] : arm.pixels[k]]) /
+            std::min(g.Pixels(arm).size() - 1, static_cast<size_t>(3 * g.nodes[node].Radius()));
+        return static_cast<double>(distances[end % 2 ? g.Pixels(arm)[g.Pixels(arm).size() - 1 - k]
+                                                     : g.Pixels(arm)[k]]) /
                kStraightStep;
       };
       RestoreVertex(g, spur, node, distances, width,
@@ -305,20 +307,20 @@ void MergeCloseNodes(StrokeGraph& g, const GrayImage& s) {
     const int a = RootNode(g.nodes, b.from), c = RootNode(g.nodes, b.to);
     if (a == c) continue;
     const double width = 2 * std::max(g.nodes[a].Radius(), g.nodes[c].Radius());
-    if (static_cast<double>(b.pixels.size()) > width) continue;
+    if (static_cast<double>(g.Pixels(b).size()) > width) continue;
     // Merged nodes stay one crossing's size: chains of them across a
     // dense drawing would grow into one node of a hundred branches.
     const double apart =
         std::hypot(g.nodes[a].X() - g.nodes[c].X(), g.nodes[a].Y() - g.nodes[c].Y());
     const double pixels =
-        static_cast<double>(g.nodes[a].pixels + g.nodes[c].pixels + b.pixels.size());
+        static_cast<double>(g.nodes[a].pixels + g.nodes[c].pixels + g.Pixels(b).size());
     if (apart > 1.5 * width || pixels > 6 * std::max(width, 2.0)) continue;
     b.removed = true;
     Node& into = g.nodes[a];
     const Node& from = g.nodes[c];
     into.sumX += from.sumX, into.sumY += from.sumY, into.pixels += from.pixels;
     into.maxDistance = std::max(into.maxDistance, from.maxDistance);
-    for (uint32_t i : b.pixels) {
+    for (uint32_t i : g.Pixels(b)) {
       into.sumX += static_cast<double>(i % w), into.sumY += static_cast<double>(i / w);
       ++into.pixels;
     }
@@ -364,12 +366,13 @@ void AbsorbKnots(StrokeGraph& g, const uint8_t* distances, int64_t width) {
   for (Branch& b : g.branches) {
     if (b.removed || b.from < 0 || b.from != b.to) continue;
     Node& node = g.nodes[b.from];
-    if (static_cast<double>(b.pixels.size()) > 8 * std::max(1.0, node.Radius())) continue;
-    std::vector<uint32_t> path = b.pixels;
+    if (static_cast<double>(g.Pixels(b).size()) > 8 * std::max(1.0, node.Radius())) continue;
+    const std::span<const uint32_t> pixels = g.Pixels(b);
+    std::vector<uint32_t> path(pixels.begin(), pixels.end());
     path.push_back(static_cast<uint32_t>(std::lround(node.Y()) * width + std::lround(node.X())));
     if (EnclosesPaper(path, distances, width)) continue;
     b.removed = true;
-    for (uint32_t i : b.pixels) {
+    for (uint32_t i : g.Pixels(b)) {
       node.sumX += static_cast<double>(i % width), node.sumY += static_cast<double>(i / width);
       ++node.pixels;
     }

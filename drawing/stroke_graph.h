@@ -6,14 +6,18 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <vector>
 
 #include "decode/gray_image.h"
 
 // One piece of skeleton between two nodes or free ends: its pixels (as
-// raster indices) in order, and the node at each end (-1 for a free end).
+// raster indices, in order, kept in the graph's pool so that a drawing of
+// a million little branches makes no million little allocations), and the
+// node at each end (-1 for a free end).
 struct Branch {
-  std::vector<uint32_t> pixels;
+  uint32_t first = 0;  // its pixels: StrokeGraph::pool[first, first + count)
+  uint32_t count = 0;
   int from = -1;
   int to = -1;
   bool loop = false;  // a ring without nodes: its last pixel touches its first
@@ -43,11 +47,16 @@ struct StrokeRun {
 };
 
 struct StrokeGraph {
+  std::vector<uint32_t> pool;  // every branch's pixels, one after another
   std::vector<Branch> branches;
   std::vector<Node> nodes;
   std::vector<StrokeRun> runs;
   int64_t specks = 0;
   int64_t spurs = 0;
+
+  std::span<const uint32_t> Pixels(const Branch& b) const {
+    return {pool.data() + b.first, b.count};
+  }
 };
 
 struct GraphOptions {
