@@ -105,9 +105,22 @@ PointF FittedEnd(std::vector<uint32_t>& pixels, const Raster& r) {
   const size_t body = std::min(reach, static_cast<size_t>(radius) + 2);
   const size_t deeper =
       std::min(pixels.size() - 1, body + std::max<size_t>(4, static_cast<size_t>(2 * radius)));
-  // A line a pixel or two wide ends at its last pixel; a ray along a thin
-  // staircase would leave the ink too soon.
-  if (radius < 1.5 || pixels.size() < 3) return Centred(pixels, 0, r);
+  if (pixels.size() < 3) return Centred(pixels, 0, r);
+  if (radius < 2.5) {
+    // A thin line (up to three pixels wide): from its last pixel on along
+    // its last few, as far as the ink goes less the cap's radius (nothing
+    // for a line one pixel wide, whose ink ends with the pixel).
+    const PointF tip = Centred(pixels, 0, r);
+    const PointF back = Centred(pixels, std::min<size_t>(pixels.size() - 1, 4), r);
+    const PointF d = Unit(tip.x - back.x, tip.y - back.y);
+    if (d.x == 0 && d.y == 0) return tip;
+    const double half =
+        (InkAhead(r, back.x, back.y, -d.y, d.x, 4) + InkAhead(r, back.x, back.y, d.y, -d.x, 4)) / 2;
+    if (half < 1.75) {
+      const double along = std::max(0.0, InkAhead(r, tip.x, tip.y, d.x, d.y, 4) - half);
+      return {tip.x + along * d.x, tip.y + along * d.y};
+    }
+  }
   const PointF b = Centred(pixels, body, r);
   const PointF b2 = Centred(pixels, deeper, r);
   const size_t deepest = std::min(pixels.size() - 1, 2 * deeper - body);
