@@ -58,6 +58,7 @@ DrawingStatus VectorizeDrawing(GrayImage& mask, const DrawingOptions& options, D
   const auto tell = [&](const char* stage) {
     if (options.progress) options.progress(stage);
   };
+  FillNotchTips(mask);
   tell("distances");
   const std::unique_ptr<uint8_t[]> distances = ChamferDistances(mask);
   if (!distances) return DrawingStatus::kOutOfMemory;

@@ -45,6 +45,8 @@ struct Builder {
   const uint8_t* distances;
   int64_t w;
   std::vector<uint32_t> junctions;  // raster order, so sorted
+  std::vector<uint32_t> ends;
+  uint64_t skeletonPixels = 0;
   std::vector<int> junctionNode;
   StrokeGraph graph;
 
@@ -66,11 +68,17 @@ struct Builder {
     return n;
   }
 
+  // Junctions (three neighbours or more) and ends (one or none), in one
+  // pass over the rows.
   void FindJunctions() {
-    const int64_t total = static_cast<int64_t>(s.PixelCount());
-    for (int64_t i = 0; i < total; ++i) {
-      if (s.pixels[i] && NeighbourCount(NeighbourCode(s, i % w, i / w)) >= 3) {
-        junctions.push_back(static_cast<uint32_t>(i));
+    for (int64_t y = 0; y < s.height; ++y) {
+      const uint8_t* row = s.Row(y);
+      for (int64_t x = 0; x < w; ++x) {
+        if (!row[x]) continue;
+        ++skeletonPixels;
+        const int n = NeighbourCount(NeighbourCode(s, x, y));
+        if (n >= 3) junctions.push_back(static_cast<uint32_t>(y * w + x));
+        if (n <= 1) ends.push_back(static_cast<uint32_t>(y * w + x));
       }
     }
     for (uint32_t i : junctions) At(i) |= kJunction;
@@ -162,12 +170,11 @@ struct Builder {
         if (!(At(near[k]) & (kJunction | kVisited))) Walk(near[k], junctionNode[j], junctions[j]);
       }
     }
-    const int64_t total = static_cast<int64_t>(s.PixelCount());
-    for (int64_t i = 0; i < total; ++i) {  // free ends and lone pixels
-      if (s.pixels[i] == kOnSkeleton && NeighbourCount(NeighbourCode(s, i % w, i / w)) <= 1) {
-        Walk(static_cast<uint32_t>(i), -1, kNone);
-      }
+    for (uint32_t i : ends) {  // free ends and lone pixels
+      if (s.pixels[i] == kOnSkeleton) Walk(i, -1, kNone);
     }
+    if (graph.pool.size() + junctions.size() == skeletonPixels) return;  // no rings
+    const int64_t total = static_cast<int64_t>(s.PixelCount());
     for (int64_t i = 0; i < total; ++i) {  // what is left are rings
       if (s.pixels[i] == kOnSkeleton) {
         uint32_t near[8];
@@ -386,7 +393,7 @@ void JoinAndRun(StrokeGraph& graph, int64_t width);
 
 StrokeGraph BuildStrokeGraph(GrayImage& skeleton, const uint8_t* distances,
                              const GraphOptions& options) {
-  Builder builder{skeleton, distances, skeleton.width, {}, {}, {}};
+  Builder builder{skeleton, distances, skeleton.width, {}, {}, 0, {}, {}};
   builder.FindJunctions();
   builder.ClusterJunctions();
   builder.WalkBranches();

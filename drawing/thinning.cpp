@@ -2,6 +2,7 @@
 
 #include <array>
 #include <bit>
+#include <cstring>
 #include <new>
 #include <vector>
 
@@ -53,6 +54,31 @@ uint8_t NeighbourCodeAtEdge(const GrayImage& mask, int64_t x, int64_t y) {
 
 bool IsSimple(uint8_t code) {
   return kSimple[code];
+}
+
+int64_t FillNotchTips(GrayImage& mask) {
+  int64_t filled = 0;
+  for (int64_t y = 1; y + 1 < mask.height; ++y) {
+    uint8_t* row = mask.Row(y);
+    const uint8_t* above = mask.Row(y - 1);
+    const uint8_t* below = mask.Row(y + 1);
+    for (int64_t x = 1; x + 1 < mask.width; ++x) {
+      // Eight pixels of paper in a row hold no notch tip: skip them at once.
+      uint64_t eight = 0;
+      if (x + 9 < mask.width) std::memcpy(&eight, row + x - 1, 8);
+      if (x + 9 < mask.width && eight == 0) {
+        x += 5;  // the loop adds one; the last two may start a tip's row
+        continue;
+      }
+      if (row[x] || !row[x - 1] || !row[x + 1] || !above[x] || !below[x]) continue;
+      const int corners = !above[x - 1] + !above[x + 1] + !below[x - 1] + !below[x + 1];
+      if (corners == 1) {
+        row[x] = 1;
+        ++filled;
+      }
+    }
+  }
+  return filled;
 }
 
 bool ThinToSkeleton(GrayImage& mask, const uint8_t* distances) {

@@ -36,6 +36,13 @@ int NeighbourCount(uint8_t code);
 // connections of ink (8-connected) or paper (4-connected).
 bool IsSimple(uint8_t code);
 
+// Fills the tips of notches: a paper pixel whose four side neighbours are
+// ink and which touches other paper at one corner only. Digitizing a sharp
+// inner corner leaves such a pixel, and for 4-connected paper it is a hole
+// that thinning must keep as a loop; to the eye it is the notch's end.
+// Returns how many were filled.
+int64_t FillNotchTips(GrayImage& mask);
+
 // mask: 1 ink, 0 paper; afterwards 1 marks the skeleton. distances: the
 // chamfer map of the mask. Returns false when memory runs out.
 // Time linear in the pixels; memory 4 bytes an ink pixel.
