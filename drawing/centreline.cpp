@@ -16,7 +16,9 @@ struct Raster {
     const int64_t px = static_cast<int64_t>(x + 0.5), py = static_cast<int64_t>(y + 0.5);
     return px < width && py < height && distances[py * width + px] > 0;
   }
-  double Radius(uint32_t i) const { return static_cast<double>(distances[i]) / kStraightStep; }
+  double Radius(Point p) const {
+    return static_cast<double>(distances[p.y * width + p.x]) / kStraightStep;
+  }
 };
 
 constexpr double kStep = 0.125;
@@ -47,9 +49,9 @@ PointF Unit(double dx, double dy) {
 // For strokes up to about three pixels wide, cheaper and as good: a
 // parabola through the distances of the pixel and its two neighbours
 // across the stroke puts the ridge between them.
-PointF CentredThin(const std::vector<uint32_t>& pixels, size_t k, const Raster& r) {
-  const auto x = [&](size_t i) { return static_cast<int64_t>(pixels[i] % r.width); };
-  const auto y = [&](size_t i) { return static_cast<int64_t>(pixels[i] / r.width); };
+PointF CentredThin(const std::vector<Point>& pixels, size_t k, const Raster& r) {
+  const auto x = [&](size_t i) { return static_cast<int64_t>(pixels[i].x); };
+  const auto y = [&](size_t i) { return static_cast<int64_t>(pixels[i].y); };
   const size_t before = k >= 2 ? k - 2 : 0, after = std::min(k + 2, pixels.size() - 1);
   const int64_t px = x(k), py = y(k);
   const PointF p{static_cast<double>(px), static_cast<double>(py)};
@@ -73,9 +75,9 @@ PointF CentredThin(const std::vector<uint32_t>& pixels, size_t k, const Raster& 
   return {p.x + t * static_cast<double>(nx), p.y + t * static_cast<double>(ny)};
 }
 
-PointF Centred(const std::vector<uint32_t>& pixels, size_t k, const Raster& r) {
-  const auto x = [&](size_t i) { return static_cast<double>(pixels[i] % r.width); };
-  const auto y = [&](size_t i) { return static_cast<double>(pixels[i] / r.width); };
+PointF Centred(const std::vector<Point>& pixels, size_t k, const Raster& r) {
+  const auto x = [&](size_t i) { return static_cast<double>(pixels[i].x); };
+  const auto y = [&](size_t i) { return static_cast<double>(pixels[i].y); };
   const double radius = r.Radius(pixels[k]);
   if (radius < 2) return CentredThin(pixels, k, r);
   const size_t span = std::max<size_t>(2, static_cast<size_t>(radius));
@@ -94,9 +96,9 @@ PointF Centred(const std::vector<uint32_t>& pixels, size_t k, const Raster& r) {
 // The centre of a free end's round cap: from a pixel of the stroke's body
 // the ink runs on to the tip; the cap's centre lies the stroke's half
 // width back from there. Pixels beyond it are left out.
-PointF FittedEnd(std::vector<uint32_t>& pixels, const Raster& r) {
-  const auto x = [&](size_t i) { return static_cast<double>(pixels[i] % r.width); };
-  const auto y = [&](size_t i) { return static_cast<double>(pixels[i] / r.width); };
+PointF FittedEnd(std::vector<Point>& pixels, const Raster& r) {
+  const auto x = [&](size_t i) { return static_cast<double>(pixels[i].x); };
+  const auto y = [&](size_t i) { return static_cast<double>(pixels[i].y); };
   const size_t reach = std::min<size_t>(pixels.size() / 2, 40);
   double radius = 0;
   for (size_t k = 0; k <= reach; ++k) radius = std::max(radius, r.Radius(pixels[k]));
@@ -149,6 +151,7 @@ PointF FittedEnd(std::vector<uint32_t>& pixels, const Raster& r) {
 std::vector<Point> CentrelineOf(const StrokeGraph& g, const StrokeRun& run, int64_t width,
                                 int64_t height, const uint8_t* distances, int scale) {
   const Raster raster{width, height, distances};
+  const RowFinder rows(width);
   std::vector<Point> points;
   const auto add = [&](PointF f) {
     const Point p{static_cast<int32_t>(std::lround(f.x * scale)),
@@ -157,12 +160,11 @@ std::vector<Point> CentrelineOf(const StrokeGraph& g, const StrokeRun& run, int6
   };
   // Near a node the skeleton bends towards the other branches: within the
   // stroke width of it the centreline runs straight to the node instead.
-  const auto nearNode = [&](int node, uint32_t i) {
+  const auto nearNode = [&](int node, Point i) {
     if (node < 0) return false;
     const Node& n = g.nodes[node];
     const double reach = std::max(2.0, 2 * n.Radius());
-    const double dx = static_cast<double>(i % width) - n.X(),
-                 dy = static_cast<double>(i / width) - n.Y();
+    const double dx = static_cast<double>(i.x) - n.X(), dy = static_cast<double>(i.y) - n.Y();
     return dx * dx + dy * dy < reach * reach;
   };
   for (size_t s = 0; s < run.steps.size(); ++s) {
@@ -170,8 +172,12 @@ std::vector<Point> CentrelineOf(const StrokeGraph& g, const StrokeRun& run, int6
     const bool reversed = run.steps[s].reversed;
     const int first = reversed ? branch.to : branch.from, last = reversed ? branch.from : branch.to;
     // The branch as walked, its free ends fitted to their caps.
-    const std::span<const uint32_t> own = g.Pixels(branch);
-    std::vector<uint32_t> pixels(own.begin(), own.end());
+    std::vector<Point> pixels;
+    pixels.reserve(branch.count);
+    for (uint32_t i : g.Pixels(branch)) {
+      const int64_t y = rows.Row(i);
+      pixels.push_back({static_cast<int32_t>(i - y * width), static_cast<int32_t>(y)});
+    }
     if (reversed) std::reverse(pixels.begin(), pixels.end());
     const bool freeStart = first < 0 && !branch.loop, freeEnd = last < 0 && !branch.loop;
     PointF startCap{0, 0}, endCap{0, 0};

@@ -49,6 +49,7 @@ struct Builder {
   uint64_t skeletonPixels = 0;
   std::vector<int> junctionNode;
   StrokeGraph graph;
+  RowFinder rows{w};
 
   uint8_t& At(uint32_t i) { return s.pixels[i]; }
 
@@ -59,7 +60,7 @@ struct Builder {
 
   // The skeleton neighbours of pixel i.
   int Neighbours(uint32_t i, uint32_t* out) const {
-    const int64_t x = i % w, y = i / w;
+    const int64_t y = rows.Row(i), x = i - y * w;
     const uint8_t code = NeighbourCode(s, x, y);
     int n = 0;
     for (int k = 0; k < 8; ++k) {
@@ -73,8 +74,7 @@ struct Builder {
   void FindJunctions() {
     for (int64_t y = 0; y < s.height; ++y) {
       const uint8_t* row = s.Row(y);
-      for (int64_t x = 0; x < w; ++x) {
-        if (!row[x]) continue;
+      for (int64_t x = SkipZeros(row, 0, w); x < w; x = SkipZeros(row, x + 1, w)) {
         ++skeletonPixels;
         const int n = NeighbourCount(NeighbourCode(s, x, y));
         if (n >= 3) junctions.push_back(static_cast<uint32_t>(y * w + x));

@@ -95,8 +95,9 @@ bool ThinToSkeleton(GrayImage& mask, const uint8_t* distances) {
   const int64_t height = mask.height;
   for (int64_t y = 0; y < height; ++y) {
     uint64_t* counts = &start[(y / bandRows) * 256 + 1];
-    for (int64_t i = y * w; i < (y + 1) * w; ++i) {
-      if (m[i]) ++counts[distances[i]];
+    const uint8_t* row = m + y * w;
+    for (int64_t x = SkipZeros(row, 0, w); x < w; x = SkipZeros(row, x + 1, w)) {
+      ++counts[distances[y * w + x]];
     }
   }
   for (size_t k = 0; k + 1 < start.size(); ++k) start[k + 1] += start[k];
@@ -106,8 +107,10 @@ bool ThinToSkeleton(GrayImage& mask, const uint8_t* distances) {
     std::vector<uint64_t> next(start.begin(), start.end() - 1);
     for (int64_t y = 0; y < height; ++y) {
       uint64_t* at = &next[(y / bandRows) * 256];
-      for (int64_t i = y * w; i < (y + 1) * w; ++i) {
-        if (m[i]) order[at[distances[i]]++] = static_cast<uint32_t>(i);
+      const uint8_t* row = m + y * w;
+      for (int64_t x = SkipZeros(row, 0, w); x < w; x = SkipZeros(row, x + 1, w)) {
+        const int64_t i = y * w + x;
+        order[at[distances[i]]++] = static_cast<uint32_t>(i);
       }
     }
   }
@@ -117,17 +120,9 @@ bool ThinToSkeleton(GrayImage& mask, const uint8_t* distances) {
   std::vector<uint32_t> work, next;
   std::array<std::vector<uint32_t>, 4> sides;
   constexpr int kSideBit[4] = {2, 6, 0, 4};  // N, S, E, W in the ring
-  // Row of a pixel index without a division instruction (the hot loops
-  // below would spend most of their time dividing).
-  const double perRow = 1.0 / static_cast<double>(w);
-  const auto rowOf = [&](uint32_t i) {
-    int64_t y = static_cast<int64_t>(static_cast<double>(i) * perRow);
-    if (y * w > i) --y;
-    if ((y + 1) * w <= i) ++y;
-    return y;
-  };
+  const RowFinder rows(w);
   const auto codeOf = [&](uint32_t i) {
-    const int64_t y = rowOf(i);
+    const int64_t y = rows.Row(i);
     return NeighbourCode(mask, i - y * w, y);
   };
   const auto mayGo = [](uint8_t code) { return kCount[code] > 1 && kSimple[code]; };
