@@ -153,6 +153,11 @@ std::vector<Point> CentrelineOf(const StrokeGraph& g, const StrokeRun& run, int6
   const Raster raster{width, height, distances};
   const RowFinder rows(width);
   std::vector<Point> points;
+  // Reserved whole: a stroke of millions of pixels must not pass through
+  // twice its size while the vector doubles.
+  size_t total = 2;
+  for (const StrokeRun::Step& step : run.steps) total += g.branches[step.branch].count + 3;
+  points.reserve(total);
   const auto add = [&](PointF f) {
     const Point p{static_cast<int32_t>(std::lround(f.x * scale)),
                   static_cast<int32_t>(std::lround(f.y * scale))};
