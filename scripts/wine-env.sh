@@ -26,6 +26,13 @@ kwindra_prepare_wine() {
       "$WINESERVER" -w
       touch "$WINEPREFIX/.kwindra-ready"
     fi
+    # Wine's own fonts (Debian's fonts-wine) in the prefix's font folder:
+    # without Marlett the caption buttons show "0", "1" and "r".
+    for font in /usr/share/wine/fonts/*.ttf; do
+      [ -e "$font" ] || continue
+      [ -e "$WINEPREFIX/drive_c/windows/Fonts/${font##*/}" ] ||
+        cp "$font" "$WINEPREFIX/drive_c/windows/Fonts/"
+    done
   ) 9>"$KWINDRA_ROOT/build/.wine-lock"
   # Code page 1250 under Wine; set only now that the locale exists.
   { export LC_ALL=pl_PL.UTF-8; } 2>/dev/null
