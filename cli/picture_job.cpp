@@ -174,10 +174,13 @@ bool RunDrawing(const Options& options, const std::string& input, RunSummary& ru
   const DrawingStatus status = VectorizeDrawing(image, drawingOptions, drawing);
   if (told) std::fputs("\r\033[K", stderr);
   if (status != DrawingStatus::kOk) {
-    complaints.push_back(input + ": " +
-                         Trf("Out of memory for a picture of %llu x %llu",
-                             static_cast<unsigned long long>(image.width),
-                             static_cast<unsigned long long>(image.height)));
+    const unsigned long long w = image.width, h = image.height;
+    complaints.push_back(
+        input + ": " +
+        (status == DrawingStatus::kTooLarge
+             ? Trf("The picture is %llu x %llu: the drawing mode takes up to 4294967295 pixels", w,
+                   h)
+             : Trf("Out of memory for a picture of %llu x %llu", w, h)));
     return false;
   }
   return true;
