@@ -1,5 +1,6 @@
 #include "cli/options.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -150,26 +151,26 @@ int TakeSwitch(const std::string& name, Options& o) {
     std::printf("kwindra-cli %s\n", KWINDRA_VERSION);
     return 0;
   }
-  bool* flag = name == "--single-line"               ? &o.singleLine
-               : name == "--no-order"                ? nullptr
-               : name == "--mask"                    ? &o.mask
-               : name == "--bmp"                     ? &o.bmp
-               : name == "--svg"                     ? &o.svg
-               : name == "--svg-pixels"              ? &o.svgPixels
-               : name == "--dxf"                     ? &o.dxf
-               : name == "--csv"                     ? &o.csv
-               : name == "--json"                    ? &o.json
-               : (name == "-q" || name == "--quiet") ? &o.quiet
-                                                     : nullptr;
   if (name == "--no-order") {
     o.order = false;
   } else if (name == "--break-pixels") {
     o.emitPrevious = 0;
-  } else if (flag) {
-    *flag = true;
-    if (flag == &o.svgPixels) o.svg = true;
+  } else if (name == "--svg-pixels") {
+    o.svg = o.svgPixels = true;
   } else {
-    return -2;
+    const std::pair<const char*, bool*> flags[] = {{"--single-line", &o.singleLine},
+                                                   {"--mask", &o.mask},
+                                                   {"--bmp", &o.bmp},
+                                                   {"--svg", &o.svg},
+                                                   {"--dxf", &o.dxf},
+                                                   {"--csv", &o.csv},
+                                                   {"--json", &o.json},
+                                                   {"-q", &o.quiet},
+                                                   {"--quiet", &o.quiet}};
+    const auto* flag = std::find_if(std::begin(flags), std::end(flags),
+                                    [&](const auto& f) { return name == f.first; });
+    if (flag == std::end(flags)) return -2;
+    *flag->second = true;
   }
   return -1;
 }

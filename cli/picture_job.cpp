@@ -78,14 +78,11 @@ std::vector<PixelRun> InkRuns(const GrayImage& mask) {
   std::vector<PixelRun> runs;
   for (int32_t y = 0; y < mask.height; ++y) {
     const uint8_t* row = mask.Row(y);
-    for (int32_t x = 0; x < mask.width;) {
-      if (!row[x]) {
-        ++x;
-        continue;
-      }
-      const int32_t start = x;
+    for (int64_t x = SkipZeros(row, 0, mask.width); x < mask.width;
+         x = SkipZeros(row, x, mask.width)) {
+      const int64_t start = x;
       while (x < mask.width && row[x]) ++x;
-      runs.push_back({start, y, x - start});
+      runs.push_back({static_cast<int32_t>(start), y, static_cast<int32_t>(x - start)});
     }
   }
   return runs;

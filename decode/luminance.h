@@ -14,6 +14,13 @@ inline uint8_t OverWhite(uint32_t value, uint32_t alpha) {
   return static_cast<uint8_t>((value * alpha + 255 * (255 - alpha) + 127) / 255);
 }
 
+// A sample whose colour is already multiplied by its alpha (associated
+// alpha), over white paper.
+inline uint8_t PremultipliedOverWhite(uint32_t value, uint32_t alpha) {
+  const uint32_t over = value + 255 - alpha;
+  return static_cast<uint8_t>(over > 255 ? 255 : over);
+}
+
 // A sample from 0..maxValue scaled to 0..255, rounded.
 inline uint8_t ScaleTo8(uint32_t value, uint32_t maxValue) {
   if (value >= maxValue) return 255;

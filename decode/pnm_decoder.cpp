@@ -11,9 +11,8 @@ bool IsSpace(int c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
 }
 
-// The next unsigned decimal of the header or of a plain raster, skipping
-// blanks and comments; false at the end of the file or on anything else.
-bool ReadNumber(std::FILE* file, uint64_t& value, uint64_t limit) {
+// The next character that is neither blank nor in a comment (or EOF).
+int NextSignificant(std::FILE* file) {
   int c = std::getc(file);
   while (IsSpace(c) || c == '#') {
     if (c == '#') {
@@ -21,6 +20,13 @@ bool ReadNumber(std::FILE* file, uint64_t& value, uint64_t limit) {
     }
     c = std::getc(file);
   }
+  return c;
+}
+
+// The next unsigned decimal of the header or of a plain raster; false at
+// the end of the file or on anything else.
+bool ReadNumber(std::FILE* file, uint64_t& value, uint64_t limit) {
+  int c = NextSignificant(file);
   if (c < '0' || c > '9') return false;
   value = 0;
   for (; c >= '0' && c <= '9'; c = std::getc(file)) {
@@ -33,13 +39,7 @@ bool ReadNumber(std::FILE* file, uint64_t& value, uint64_t limit) {
 
 // A plain PBM pixel: the digits 0 and 1 need no blanks between them.
 bool ReadBit(std::FILE* file, uint32_t& bit) {
-  int c = std::getc(file);
-  while (IsSpace(c) || c == '#') {
-    if (c == '#') {
-      while (c != EOF && c != '\n' && c != '\r') c = std::getc(file);
-    }
-    c = std::getc(file);
-  }
+  const int c = NextSignificant(file);
   if (c != '0' && c != '1') return false;
   bit = c - '0';
   return true;

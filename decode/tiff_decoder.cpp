@@ -162,8 +162,7 @@ uint8_t PixelLuminance(const uint8_t* row, uint64_t x, const Layout& layout) {
   const uint32_t alpha =
       ScaleTo8(SampleAt(row, first + layout.colours, layout.bits), layout.maxValue);
   if (layout.alpha == 2) return OverWhite(value, alpha);
-  const uint32_t over = value + 255 - alpha;  // premultiplied colour over white
-  return static_cast<uint8_t>(over > 255 ? 255 : over);
+  return PremultipliedOverWhite(value, alpha);
 }
 
 bool ReadScanlines(TIFF* tiff, const Layout& layout, DecodeResult& result) {
@@ -207,8 +206,8 @@ bool ReadRgbaBands(TIFF* tiff, TiffContext& context, DecodeResult& result) {
       const uint32_t* in = raster.data() + uint64_t{r} * width;
       for (uint32_t x = 0; x < width; ++x) {
         const uint32_t p = in[x];
-        const uint32_t over = Luminance(TIFFGetR(p), TIFFGetG(p), TIFFGetB(p)) + 255 - TIFFGetA(p);
-        out[x] = static_cast<uint8_t>(over > 255 ? 255 : over);
+        out[x] =
+            PremultipliedOverWhite(Luminance(TIFFGetR(p), TIFFGetG(p), TIFFGetB(p)), TIFFGetA(p));
       }
     }
   }

@@ -42,13 +42,10 @@ PointF Unit(double dx, double dy) {
   return length > 0 ? PointF{dx / length, dy / length} : PointF{0, 0};
 }
 
-// Pixel k of the branch moved to the middle of the chord across the stroke
-// through it: on a straight stroke every such chord's middle lies on the
-// centreline, whatever the chord's slant, so the direction need not be
-// exact; the middle of an even width lies between two pixels.
-// For strokes up to about three pixels wide, cheaper and as good: a
-// parabola through the distances of the pixel and its two neighbours
-// across the stroke puts the ridge between them.
+// Pixel k of a thin stroke (up to about three pixels wide) moved across
+// it: a parabola through the distances of the pixel and its two neighbours
+// across the stroke puts the ridge between them, the middle of an even
+// width between two pixels.
 PointF CentredThin(const std::vector<Point>& pixels, size_t k, const Raster& r) {
   const auto x = [&](size_t i) { return static_cast<int64_t>(pixels[i].x); };
   const auto y = [&](size_t i) { return static_cast<int64_t>(pixels[i].y); };
@@ -75,6 +72,10 @@ PointF CentredThin(const std::vector<Point>& pixels, size_t k, const Raster& r) 
   return {p.x + t * static_cast<double>(nx), p.y + t * static_cast<double>(ny)};
 }
 
+// Pixel k of the branch moved to the middle of the chord across the stroke
+// through it: on a straight stroke every such chord's middle lies on the
+// centreline, whatever the chord's slant, so the direction need not be
+// exact. Thin strokes take the cheaper parabola, as good there.
 PointF Centred(const std::vector<Point>& pixels, size_t k, const Raster& r) {
   const auto x = [&](size_t i) { return static_cast<double>(pixels[i].x); };
   const auto y = [&](size_t i) { return static_cast<double>(pixels[i].y); };

@@ -12,15 +12,6 @@ double Node::Radius() const {
   return static_cast<double>(maxDistance) / kStraightStep;
 }
 
-int RootNode(std::vector<Node>& nodes, int node) {
-  while (nodes[node].parent >= 0) {
-    const int up = nodes[node].parent;
-    if (nodes[up].parent >= 0) nodes[node].parent = nodes[up].parent;
-    node = up;
-  }
-  return node;
-}
-
 void BranchDirection(const StrokeGraph& g, int end, int64_t width, double& dx, double& dy) {
   const Branch& b = g.branches[end / 2];
   const Node& node = g.nodes[end % 2 ? b.to : b.from];
@@ -33,7 +24,28 @@ void BranchDirection(const StrokeGraph& g, int end, int64_t width, double& dx, d
   if (length > 0) dx /= length, dy /= length;
 }
 
+std::vector<std::vector<int>> EndsAtNodes(const StrokeGraph& g) {
+  std::vector<std::vector<int>> endsAt(g.nodes.size());
+  for (size_t b = 0; b < g.branches.size(); ++b) {
+    const Branch& branch = g.branches[b];
+    if (branch.removed) continue;
+    if (branch.from >= 0) endsAt[branch.from].push_back(static_cast<int>(2 * b));
+    if (branch.to >= 0) endsAt[branch.to].push_back(static_cast<int>(2 * b + 1));
+  }
+  return endsAt;
+}
+
 namespace {
+
+// The node a merged node now belongs to.
+int RootNode(std::vector<Node>& nodes, int node) {
+  while (nodes[node].parent >= 0) {
+    const int up = nodes[node].parent;
+    if (nodes[up].parent >= 0) nodes[node].parent = nodes[up].parent;
+    node = up;
+  }
+  return node;
+}
 
 constexpr uint8_t kOnSkeleton = 1;
 constexpr uint8_t kVisited = 2;
@@ -224,14 +236,12 @@ void DropSpecks(StrokeGraph& g, int minLength) {
   for (Node& node : nodes) node.parent = -1;  // components only; merging comes later
 }
 
-std::vector<int> Degrees(StrokeGraph& g) {
-  std::vector<int> degree(g.nodes.size(), 0);
-  for (const Branch& b : g.branches) {
-    if (b.removed) continue;
-    if (b.from >= 0) ++degree[RootNode(g.nodes, b.from)];
-    if (b.to >= 0) ++degree[RootNode(g.nodes, b.to)];
+// Pixels that become part of a node, for its centroid.
+void AddToNode(Node& node, std::span<const uint32_t> pixels, int64_t width) {
+  for (uint32_t i : pixels) {
+    node.sumX += static_cast<double>(i % width), node.sumY += static_cast<double>(i / width);
+    ++node.pixels;
   }
-  return degree;
 }
 
 // The vertex of a sharp corner: a spur from the junction where the two
@@ -257,31 +267,23 @@ void RestoreVertex(StrokeGraph& g, const Branch& spur, int node, const uint8_t* 
 
 // Side branches from a junction to a free end, shorter than the stroke is
 // wide there, are noise of the outline, not strokes; at a sharp corner the
-// one such branch marks the vertex.
+// one such branch marks the vertex. Runs after the merging of nodes, so
+// every branch end names a root node.
 void PruneSpurs(StrokeGraph& g, const uint8_t* distances, int64_t width) {
   constexpr double kStraight = 0.7;  // cos 45 degrees: arms that continue each other
   for (int round = 0; round < 2; ++round) {
-    const std::vector<int> degree = Degrees(g);
-    std::vector<std::vector<int>> endsAt(g.nodes.size());
-    for (size_t b = 0; b < g.branches.size(); ++b) {
-      const Branch& branch = g.branches[b];
-      if (branch.removed) continue;
-      if (branch.from >= 0)
-        endsAt[RootNode(g.nodes, branch.from)].push_back(static_cast<int>(2 * b));
-      if (branch.to >= 0)
-        endsAt[RootNode(g.nodes, branch.to)].push_back(static_cast<int>(2 * b + 1));
-    }
+    const std::vector<std::vector<int>> endsAt = EndsAtNodes(g);
     for (size_t b = 0; b < g.branches.size(); ++b) {
       Branch& spur = g.branches[b];
       if (spur.removed || (spur.from >= 0) == (spur.to >= 0)) continue;
-      const int node = RootNode(g.nodes, spur.from >= 0 ? spur.from : spur.to);
-      if (degree[node] < 3 ||
-          static_cast<double>(g.Pixels(spur).size()) >= 2 * g.nodes[node].Radius()) {
+      const int node = spur.from >= 0 ? spur.from : spur.to;
+      const size_t degree = endsAt[node].size();
+      if (degree < 3 || static_cast<double>(g.Pixels(spur).size()) >= 2 * g.nodes[node].Radius()) {
         continue;
       }
       spur.removed = true;
       ++g.spurs;
-      if (degree[node] != 3 || round > 0) continue;
+      if (degree != 3 || round > 0) continue;
       std::vector<int> arms;
       for (int end : endsAt[node]) {
         if (end / 2 != static_cast<int>(b)) arms.push_back(end);
@@ -327,10 +329,7 @@ void MergeCloseNodes(StrokeGraph& g, const GrayImage& s) {
     const Node& from = g.nodes[c];
     into.sumX += from.sumX, into.sumY += from.sumY, into.pixels += from.pixels;
     into.maxDistance = std::max(into.maxDistance, from.maxDistance);
-    for (uint32_t i : g.Pixels(b)) {
-      into.sumX += static_cast<double>(i % w), into.sumY += static_cast<double>(i / w);
-      ++into.pixels;
-    }
+    AddToNode(into, g.Pixels(b), w);
     g.nodes[c].parent = a;
   }
   for (Branch& b : g.branches) {
@@ -379,10 +378,7 @@ void AbsorbKnots(StrokeGraph& g, const uint8_t* distances, int64_t width) {
     path.push_back(static_cast<uint32_t>(std::lround(node.Y()) * width + std::lround(node.X())));
     if (EnclosesPaper(path, distances, width)) continue;
     b.removed = true;
-    for (uint32_t i : g.Pixels(b)) {
-      node.sumX += static_cast<double>(i % width), node.sumY += static_cast<double>(i / width);
-      ++node.pixels;
-    }
+    AddToNode(node, g.Pixels(b), width);
   }
 }
 

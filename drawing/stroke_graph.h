@@ -68,8 +68,9 @@ struct GraphOptions {
 StrokeGraph BuildStrokeGraph(GrayImage& skeleton, const uint8_t* distances,
                              const GraphOptions& options);
 
-// The node a merged node now belongs to.
-int RootNode(std::vector<Node>& nodes, int node);
+// The ends of the branches left at each node: 2 b for the end at b.from,
+// 2 b + 1 for the end at b.to (the nodes being merged ones' roots).
+std::vector<std::vector<int>> EndsAtNodes(const StrokeGraph& graph);
 
 // The unit direction from a branch end's node into the branch, over about
 // the stroke's width (end: 2 b for the end at b.from, 2 b + 1 at b.to).

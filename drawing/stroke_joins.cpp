@@ -23,13 +23,7 @@ EndDirection DirectionAt(const StrokeGraph& g, int end, int64_t width) {
 }
 
 void JoinAtNodes(const StrokeGraph& g, int64_t width, std::vector<int>& partner) {
-  std::vector<std::vector<int>> endsAt(g.nodes.size());
-  for (size_t b = 0; b < g.branches.size(); ++b) {
-    const Branch& branch = g.branches[b];
-    if (branch.removed) continue;
-    if (branch.from >= 0) endsAt[branch.from].push_back(static_cast<int>(2 * b));
-    if (branch.to >= 0) endsAt[branch.to].push_back(static_cast<int>(2 * b + 1));
-  }
+  const std::vector<std::vector<int>> endsAt = EndsAtNodes(g);
   const double limit = std::cos(kMaxTurnDegrees * M_PI / 180);
   for (const std::vector<int>& ends : endsAt) {
     if (ends.size() < 2) continue;

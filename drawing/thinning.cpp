@@ -52,10 +52,6 @@ uint8_t NeighbourCodeAtEdge(const GrayImage& mask, int64_t x, int64_t y) {
   return code;
 }
 
-bool IsSimple(uint8_t code) {
-  return kSimple[code];
-}
-
 int64_t FillNotchTips(GrayImage& mask) {
   int64_t filled = 0;
   for (int64_t y = 1; y + 1 < mask.height; ++y) {

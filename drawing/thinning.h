@@ -32,10 +32,6 @@ inline uint8_t NeighbourCode(const GrayImage& mask, int64_t x, int64_t y) {
 // How many of the eight neighbours a code holds.
 int NeighbourCount(uint8_t code);
 
-// Whether a pixel with this neighbourhood can go without changing the
-// connections of ink (8-connected) or paper (4-connected).
-bool IsSimple(uint8_t code);
-
 // Fills the tips of notches: a paper pixel whose four side neighbours are
 // ink and which touches other paper at one corner only. Digitizing a sharp
 // inner corner leaves such a pixel, and for 4-connected paper it is a hole
