@@ -123,7 +123,8 @@ status=0
 # Usage errors: status 2 and a short text; --help is no error.
 for args in "" "-e 0 x.bmp" "-e -1 x.bmp" "-e 0.0004 x.bmp" "-e 2147483.648 x.bmp" \
   "-e abc x.bmp" "--frobnicate x.bmp" "-o" "--bmp x.bmp" "--ink grey x.png" "--threshold 256 x.png" \
-  "--threshold -1 x.png" "--max-pixels 0 x.png" "--max-pixels 1e9 x.png"; do
+  "--threshold -1 x.png" "--max-pixels 0 x.png" "--max-pixels 1e9 x.png" "-j 0 x.png" \
+  "--json=1 x.png" "--break-pixels x.png"; do
   status=0
   # shellcheck disable=SC2086
   "$cli" $args >/dev/null 2>stderr.txt || status=$?
