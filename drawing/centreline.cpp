@@ -94,6 +94,59 @@ PointF Centred(const std::vector<Point>& pixels, size_t k, const Raster& r) {
   return {p.x - t.y * shift, p.y + t.x * shift};
 }
 
+// Half the stroke's width at p, which lies across the stroke from the
+// direction d: the shortest chord through p within 30 degrees of the
+// normal, since a chord slanted by a wrong or curving direction is longer.
+double HalfWidth(const Raster& r, PointF p, PointF d, double limit) {
+  double shortest = limit;
+  for (int k = -3; k <= 3; ++k) {
+    const double angle = k * (M_PI / 18), c = std::cos(angle), s = std::sin(angle);
+    const double nx = -d.y * c - d.x * s, ny = d.x * c - d.y * s;
+    shortest = std::min(
+        shortest,
+        (InkAhead(r, p.x, p.y, nx, ny, limit) + InkAhead(r, p.x, p.y, -nx, -ny, limit)) / 2);
+  }
+  return shortest;
+}
+
+// The centre of a round cap near `guess`: the circle of the stroke's half
+// width that best fits the outline ahead of it (least squares with the
+// radius fixed, the outline ahead of the centre only, since behind it lie
+// the stroke's sides). The outline is found by rays from the guess; the
+// direction from `body`, a centred point behind the cap, says what is ahead.
+// The fit does not lean on the skeleton's tip, which on a curved or thick
+// stroke turns into a corner of the cap.
+PointF CapCentre(const Raster& r, PointF guess, PointF body, double radius) {
+  constexpr int kRays = 48;
+  constexpr double kCone = 0.5;
+  const double limit = 2 * radius + 3;
+  PointF hits[kRays];
+  int found = 0;
+  for (int i = 0; i < kRays; ++i) {
+    const double angle = 2 * M_PI * i / kRays;
+    const double ux = std::cos(angle), uy = std::sin(angle);
+    const double t = InkAhead(r, guess.x, guess.y, ux, uy, limit);
+    if (t < limit) hits[found++] = {guess.x + t * ux, guess.y + t * uy};
+  }
+  PointF c = guess;
+  for (int round = 0; round < 6; ++round) {
+    const PointF d = Unit(c.x - body.x, c.y - body.y);
+    double sx = 0, sy = 0;
+    int used = 0;
+    for (int i = 0; i < found; ++i) {
+      const double qx = hits[i].x - c.x, qy = hits[i].y - c.y;
+      const double length = std::sqrt(qx * qx + qy * qy);
+      if (length < 1e-9 || qx * d.x + qy * d.y < kCone * length) continue;
+      sx += hits[i].x - radius * qx / length;
+      sy += hits[i].y - radius * qy / length;
+      ++used;
+    }
+    if (used < kRays / 6) break;
+    c = {sx / used, sy / used};
+  }
+  return c;
+}
+
 // The centre of a free end's round cap: from a pixel of the stroke's body
 // the ink runs on to the tip; the cap's centre lies the stroke's half
 // width back from there. Pixels beyond it are left out.
@@ -136,11 +189,12 @@ PointF FittedEnd(std::vector<Point>& pixels, const Raster& r) {
   }
   if (d.x == 0 && d.y == 0) return {x(0), y(0)};
   const double limit = 4 * radius + 4;
-  const double half =
-      (InkAhead(r, b.x, b.y, -d.y, d.x, limit) + InkAhead(r, b.x, b.y, d.y, -d.x, limit)) / 2;
+  const double half = HalfWidth(r, b, d, limit);
   const double ahead = InkAhead(r, b.x, b.y, d.x, d.y, limit + body);
   const double along = std::max(0.0, ahead - half);
-  const PointF end{b.x + along * d.x, b.y + along * d.y};
+  const PointF end = CapCentre(r, {b.x + along * d.x, b.y + along * d.y}, b, half);
+  d = Unit(end.x - b.x, end.y - b.y);
+  if (d.x == 0 && d.y == 0) return end;
   size_t cut = 0;
   while (cut < body && (x(cut) - end.x) * d.x + (y(cut) - end.y) * d.y > -0.25) ++cut;
   pixels.erase(pixels.begin(), pixels.begin() + static_cast<std::ptrdiff_t>(cut));
