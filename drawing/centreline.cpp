@@ -3,50 +3,17 @@
 #include <algorithm>
 #include <cmath>
 
+#include "drawing/corners.h"
 #include "drawing/distance_map.h"
+#include "drawing/ink_probe.h"
 
 namespace {
-
-struct Raster {
-  int64_t width, height;
-  const uint8_t* distances;
-
-  bool Ink(double x, double y) const {
-    if (x < -0.5 || y < -0.5) return false;
-    const int64_t px = static_cast<int64_t>(x + 0.5), py = static_cast<int64_t>(y + 0.5);
-    return px < width && py < height && distances[py * width + px] > 0;
-  }
-  double Radius(Point p) const {
-    return static_cast<double>(distances[p.y * width + p.x]) / kStraightStep;
-  }
-};
-
-constexpr double kStep = 0.125;
-
-// How far from (x, y) along (dx, dy) the ink goes: the distance to the
-// first sample on paper, to an eighth of a pixel (where the thresholded
-// outline crosses between two pixel centres).
-double InkAhead(const Raster& r, double x, double y, double dx, double dy, double limit) {
-  // Whole pixels first, then the last one halved down to an eighth.
-  double t = 0, step = 1;
-  while (t < limit && r.Ink(x + (t + step) * dx, y + (t + step) * dy)) t += step;
-  while (step > kStep) {
-    step /= 2;
-    if (r.Ink(x + (t + step) * dx, y + (t + step) * dy)) t += step;
-  }
-  return t + kStep / 2;
-}
-
-PointF Unit(double dx, double dy) {
-  const double length = std::sqrt(dx * dx + dy * dy);
-  return length > 0 ? PointF{dx / length, dy / length} : PointF{0, 0};
-}
 
 // Pixel k of a thin stroke (up to about three pixels wide) moved across
 // it: a parabola through the distances of the pixel and its two neighbours
 // across the stroke puts the ridge between them, the middle of an even
 // width between two pixels.
-PointF CentredThin(const std::vector<Point>& pixels, size_t k, const Raster& r) {
+PointF CentredThin(const std::vector<Point>& pixels, size_t k, const InkRaster& r) {
   const auto x = [&](size_t i) { return static_cast<int64_t>(pixels[i].x); };
   const auto y = [&](size_t i) { return static_cast<int64_t>(pixels[i].y); };
   const size_t before = k >= 2 ? k - 2 : 0, after = std::min(k + 2, pixels.size() - 1);
@@ -76,7 +43,7 @@ PointF CentredThin(const std::vector<Point>& pixels, size_t k, const Raster& r) 
 // through it: on a straight stroke every such chord's middle lies on the
 // centreline, whatever the chord's slant, so the direction need not be
 // exact. Thin strokes take the cheaper parabola, as good there.
-PointF Centred(const std::vector<Point>& pixels, size_t k, const Raster& r) {
+PointF Centred(const std::vector<Point>& pixels, size_t k, const InkRaster& r) {
   const auto x = [&](size_t i) { return static_cast<double>(pixels[i].x); };
   const auto y = [&](size_t i) { return static_cast<double>(pixels[i].y); };
   const double radius = r.Radius(pixels[k]);
@@ -94,21 +61,6 @@ PointF Centred(const std::vector<Point>& pixels, size_t k, const Raster& r) {
   return {p.x - t.y * shift, p.y + t.x * shift};
 }
 
-// Half the stroke's width at p, which lies across the stroke from the
-// direction d: the shortest chord through p within 30 degrees of the
-// normal, since a chord slanted by a wrong or curving direction is longer.
-double HalfWidth(const Raster& r, PointF p, PointF d, double limit) {
-  double shortest = limit;
-  for (int k = -3; k <= 3; ++k) {
-    const double angle = k * (M_PI / 18), c = std::cos(angle), s = std::sin(angle);
-    const double nx = -d.y * c - d.x * s, ny = d.x * c - d.y * s;
-    shortest = std::min(
-        shortest,
-        (InkAhead(r, p.x, p.y, nx, ny, limit) + InkAhead(r, p.x, p.y, -nx, -ny, limit)) / 2);
-  }
-  return shortest;
-}
-
 // The centre of a round cap near `guess`: the circle of the stroke's half
 // width that best fits the outline ahead of it (least squares with the
 // radius fixed, the outline ahead of the centre only, since behind it lie
@@ -116,7 +68,7 @@ double HalfWidth(const Raster& r, PointF p, PointF d, double limit) {
 // direction from `body`, a centred point behind the cap, says what is ahead.
 // The fit does not lean on the skeleton's tip, which on a curved or thick
 // stroke turns into a corner of the cap.
-PointF CapCentre(const Raster& r, PointF guess, PointF body, double radius) {
+PointF CapCentre(const InkRaster& r, PointF guess, PointF body, double radius) {
   constexpr int kRays = 48;
   constexpr double kCone = 0.5;
   const double limit = 2 * radius + 3;
@@ -147,10 +99,22 @@ PointF CapCentre(const Raster& r, PointF guess, PointF body, double radius) {
   return c;
 }
 
+// A free end at `end`, the stroke running out along d: the first pixels,
+// up to `reach` of them, that lie beyond it are left out.
+PointF CutAt(PointF end, PointF d, std::vector<Point>& pixels, size_t reach) {
+  size_t cut = 0;
+  while (cut < reach && cut + 1 < pixels.size() &&
+         (pixels[cut].x - end.x) * d.x + (pixels[cut].y - end.y) * d.y > -0.25) {
+    ++cut;
+  }
+  pixels.erase(pixels.begin(), pixels.begin() + static_cast<std::ptrdiff_t>(cut));
+  return end;
+}
+
 // The centre of a free end's round cap: from a pixel of the stroke's body
 // the ink runs on to the tip; the cap's centre lies the stroke's half
 // width back from there. Pixels beyond it are left out.
-PointF FittedEnd(std::vector<Point>& pixels, const Raster& r) {
+PointF FittedEnd(std::vector<Point>& pixels, const InkRaster& r) {
   const auto x = [&](size_t i) { return static_cast<double>(pixels[i].x); };
   const auto y = [&](size_t i) { return static_cast<double>(pixels[i].y); };
   const size_t reach = std::min<size_t>(pixels.size() / 2, 40);
@@ -170,11 +134,10 @@ PointF FittedEnd(std::vector<Point>& pixels, const Raster& r) {
     const PointF back = Centred(pixels, std::min<size_t>(pixels.size() - 1, 4), r);
     const PointF d = Unit(tip.x - back.x, tip.y - back.y);
     if (d.x == 0 && d.y == 0) return tip;
-    const double half =
-        (InkAhead(r, back.x, back.y, -d.y, d.x, 4) + InkAhead(r, back.x, back.y, d.y, -d.x, 4)) / 2;
+    const double half = HalfWidth(r, back, d, 4);
     if (half < 1.75) {
-      const double along = std::max(0.0, InkAhead(r, tip.x, tip.y, d.x, d.y, 4) - half);
-      return {tip.x + along * d.x, tip.y + along * d.y};
+      const double along = InkAhead(r, tip.x, tip.y, d.x, d.y, 4) - half;
+      return CutAt({tip.x + along * d.x, tip.y + along * d.y}, d, pixels, body);
     }
   }
   const PointF b = Centred(pixels, body, r);
@@ -193,19 +156,14 @@ PointF FittedEnd(std::vector<Point>& pixels, const Raster& r) {
   const double ahead = InkAhead(r, b.x, b.y, d.x, d.y, limit + body);
   const double along = std::max(0.0, ahead - half);
   const PointF end = CapCentre(r, {b.x + along * d.x, b.y + along * d.y}, b, half);
-  d = Unit(end.x - b.x, end.y - b.y);
-  if (d.x == 0 && d.y == 0) return end;
-  size_t cut = 0;
-  while (cut < body && (x(cut) - end.x) * d.x + (y(cut) - end.y) * d.y > -0.25) ++cut;
-  pixels.erase(pixels.begin(), pixels.begin() + static_cast<std::ptrdiff_t>(cut));
-  return end;
+  return CutAt(end, Unit(end.x - b.x, end.y - b.y), pixels, body);
 }
 
 }  // namespace
 
 std::vector<Point> CentrelineOf(const StrokeGraph& g, const StrokeRun& run, int64_t width,
                                 int64_t height, const uint8_t* distances, int scale) {
-  const Raster raster{width, height, distances};
+  const InkRaster raster{width, height, distances};
   const RowFinder rows(width);
   std::vector<Point> points;
   // Reserved whole: a stroke of millions of pixels must not pass through
@@ -239,6 +197,10 @@ std::vector<Point> CentrelineOf(const StrokeGraph& g, const StrokeRun& run, int6
       pixels.push_back({static_cast<int32_t>(i - y * width), static_cast<int32_t>(y)});
     }
     if (reversed) std::reverse(pixels.begin(), pixels.end());
+    if (branch.loop) {
+      const size_t cut = StraightestPixel(pixels, raster);
+      std::rotate(pixels.begin(), pixels.begin() + static_cast<std::ptrdiff_t>(cut), pixels.end());
+    }
     const bool freeStart = first < 0 && !branch.loop, freeEnd = last < 0 && !branch.loop;
     PointF startCap{0, 0}, endCap{0, 0};
     if (freeStart) startCap = FittedEnd(pixels, raster);
@@ -248,6 +210,7 @@ std::vector<Point> CentrelineOf(const StrokeGraph& g, const StrokeRun& run, int6
       std::reverse(pixels.begin(), pixels.end());
     }
     if (first >= 0) add({g.nodes[first].X(), g.nodes[first].Y()});
+    const size_t begin = points.size();
     if (freeStart) add(startCap);
     const size_t n = pixels.size();
     // Keep at least the middle pixel of a short branch between nodes.
@@ -257,6 +220,7 @@ std::vector<Point> CentrelineOf(const StrokeGraph& g, const StrokeRun& run, int6
       add(Centred(pixels, k, raster));
     }
     if (freeEnd) add(endCap);
+    RestoreCorners(points, begin, points.size(), raster, scale);
     if (s + 1 == run.steps.size() && last >= 0) add({g.nodes[last].X(), g.nodes[last].Y()});
   }
   if (run.closed && !points.empty() &&

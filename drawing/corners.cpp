@@ -1,0 +1,180 @@
+#include "drawing/corners.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+constexpr double kCornerTurn = 0.82;   // cos 35 degrees: a sharper turn may be a corner
+constexpr double kMinCrossing = 0.34;  // sin 20 degrees: arms nearer parallel are no corner
+constexpr double kArmSpread = 0.75;    // px: the most a straight arm's points stray from its line
+
+struct Line {
+  PointF centre;
+  PointF direction;  // unit
+  double spread;     // the largest distance of a fitted point from the line
+};
+
+PointF At(const Point& p, double scale) {
+  return {static_cast<double>(p.x) / scale, static_cast<double>(p.y) / scale};
+}
+
+// The line through points[from, to) by total least squares: along the
+// larger axis of their scatter.
+Line FitLine(const std::vector<Point>& points, size_t from, size_t to, double scale) {
+  const double n = static_cast<double>(to - from);
+  double mx = 0, my = 0;
+  for (size_t k = from; k < to; ++k) mx += At(points[k], scale).x, my += At(points[k], scale).y;
+  mx /= n, my /= n;
+  double sxx = 0, sxy = 0, syy = 0;
+  for (size_t k = from; k < to; ++k) {
+    const PointF p = At(points[k], scale);
+    sxx += (p.x - mx) * (p.x - mx), sxy += (p.x - mx) * (p.y - my), syy += (p.y - my) * (p.y - my);
+  }
+  const double angle = 0.5 * std::atan2(2 * sxy, sxx - syy);
+  Line line{{mx, my}, {std::cos(angle), std::sin(angle)}, 0};
+  for (size_t k = from; k < to; ++k) {
+    const PointF p = At(points[k], scale);
+    line.spread = std::max(
+        line.spread, std::fabs((p.x - mx) * line.direction.y - (p.y - my) * line.direction.x));
+  }
+  return line;
+}
+
+// The cosine of the turn at k between the chords from `reach` points back
+// and to `reach` points on.
+double TurnCosine(const std::vector<Point>& points, size_t k, size_t reach) {
+  const double ax = points[k].x - points[k - reach].x, ay = points[k].y - points[k - reach].y;
+  const double bx = points[k + reach].x - points[k].x, by = points[k + reach].y - points[k].y;
+  const double lengths = std::sqrt((ax * ax + ay * ay) * (bx * bx + by * by));
+  return lengths > 0 ? (ax * bx + ay * by) / lengths : 1;
+}
+
+// Sizes, in points, for a stroke of this half width: the arms' lines are
+// fitted from `near` to `far` points either side of the turn, since within
+// about twice the half width of a sharp corner the arms bend each other's
+// centring.
+struct Reach {
+  size_t near, far;
+};
+
+Reach ReachFor(double radius) {
+  const size_t near = static_cast<size_t>(2 * radius + 2.5);
+  return {near, near + std::max<size_t>(10, static_cast<size_t>(2 * radius))};
+}
+
+double LocalRadius(const InkRaster& r, const Point& p, double scale) {
+  const PointF f = At(p, scale);
+  const Point pixel{static_cast<int32_t>(std::clamp<double>(std::lround(f.x), 0, r.width - 1)),
+                    static_cast<int32_t>(std::clamp<double>(std::lround(f.y), 0, r.height - 1))};
+  return std::max(1.0, r.Radius(pixel));
+}
+
+// The vertex of the corner at k, or false when the turn there is a curve:
+// both arms straight, crossing at a fair angle, and their crossing a whole
+// half width inside the ink, as the centre of a round join is. Where a
+// curve's arms cross lies off its centreline, nearer the edge.
+bool CornerVertex(const std::vector<Point>& points, size_t k, Reach reach, const InkRaster& r,
+                  double scale, PointF& vertex) {
+  const Line a = FitLine(points, k - reach.far, k - reach.near + 1, scale);
+  const Line b = FitLine(points, k + reach.near, k + reach.far + 1, scale);
+  if (a.spread > kArmSpread || b.spread > kArmSpread) return false;
+  // Arm a runs into the corner, arm b out of it.
+  PointF ua = a.direction, ub = b.direction;
+  const PointF aFrom = At(points[k - reach.far], scale), aTo = At(points[k - reach.near], scale);
+  const PointF bFrom = At(points[k + reach.near], scale), bTo = At(points[k + reach.far], scale);
+  if ((aTo.x - aFrom.x) * ua.x + (aTo.y - aFrom.y) * ua.y < 0) ua = {-ua.x, -ua.y};
+  if ((bTo.x - bFrom.x) * ub.x + (bTo.y - bFrom.y) * ub.y < 0) ub = {-ub.x, -ub.y};
+  const double cross = ua.x * ub.y - ua.y * ub.x;
+  if (std::fabs(cross) < kMinCrossing) return false;
+  const double cx = b.centre.x - a.centre.x, cy = b.centre.y - a.centre.y;
+  const double t = (cx * ub.y - cy * ub.x) / cross;
+  const PointF v{a.centre.x + t * ua.x, a.centre.y + t * ua.y};
+  // Beyond the end of arm a and before the start of arm b.
+  if ((v.x - aTo.x) * ua.x + (v.y - aTo.y) * ua.y < -1) return false;
+  if ((bFrom.x - v.x) * ub.x + (bFrom.y - v.y) * ub.y < -1) return false;
+  const double radiusA = HalfWidth(r, a.centre, ua, 4 * LocalRadius(r, points[k], scale) + 4);
+  const double radiusB = HalfWidth(r, b.centre, ub, 4 * LocalRadius(r, points[k], scale) + 4);
+  const double radius = (radiusA + radiusB) / 2;
+  if (std::fabs(radiusA - radiusB) > 1 + 0.2 * radius) return false;
+  constexpr int kRays = 16;
+  for (int i = 0; i < kRays; ++i) {
+    const double angle = 2 * M_PI * i / kRays;
+    if (InkAhead(r, v.x, v.y, std::cos(angle), std::sin(angle), radius + 1) <
+        radius - std::max(0.75, 0.2 * radius)) {
+      return false;
+    }
+  }
+  vertex = v;
+  return true;
+}
+
+}  // namespace
+
+size_t RestoreCorners(std::vector<Point>& points, size_t begin, size_t end, const InkRaster& r,
+                      int scale) {
+  struct Corner {
+    size_t from, to;  // the points [from, to) give way to the vertex
+    Point vertex;
+  };
+  std::vector<Corner> corners;
+  const double s = scale;
+  size_t k = begin;
+  while (k < end) {
+    const Reach reach = ReachFor(LocalRadius(r, points[k], s));
+    if (k < begin + reach.far || k + reach.far >= end ||
+        TurnCosine(points, k, reach.near) > kCornerTurn) {
+      ++k;
+      continue;
+    }
+    // The sharpest point of this turn.
+    size_t sharpest = k;
+    double least = TurnCosine(points, k, reach.near);
+    size_t j = k + 1;
+    for (; j + reach.far < end; ++j) {
+      const double c = TurnCosine(points, j, reach.near);
+      if (c > kCornerTurn) break;
+      if (c < least) least = c, sharpest = j;
+    }
+    PointF v;
+    if (CornerVertex(points, sharpest, reach, r, s, v)) {
+      corners.push_back({sharpest - reach.near + 1,
+                         sharpest + reach.near,
+                         {static_cast<int32_t>(std::lround(v.x * s)),
+                          static_cast<int32_t>(std::lround(v.y * s))}});
+      k = sharpest + reach.near + reach.far;  // the next corner's arms clear of this one
+    } else {
+      k = j;
+    }
+  }
+  if (corners.empty()) return end;
+  // Compact in place: each corner's points become its vertex.
+  size_t out = corners.front().from, in = out;
+  for (const Corner& c : corners) {
+    while (in < c.from) points[out++] = points[in++];
+    points[out++] = c.vertex;
+    in = c.to;
+  }
+  while (in < points.size()) points[out++] = points[in++];
+  const size_t removed = points.size() - out;
+  points.resize(out);
+  return end - removed;
+}
+
+size_t StraightestPixel(const std::vector<Point>& pixels, const InkRaster& r) {
+  const size_t n = pixels.size();
+  double radius = 1;
+  for (const Point& p : pixels) radius = std::max(radius, r.Radius(p));
+  const Reach reach = ReachFor(radius);
+  const size_t half = reach.near + reach.far;
+  if (n < 4 * half) return 0;
+  size_t best = 0;
+  int64_t longest = -1;
+  for (size_t k = 0; k < n; ++k) {
+    const Point& a = pixels[(k + n - half) % n];
+    const Point& b = pixels[(k + half) % n];
+    const int64_t dx = b.x - a.x, dy = b.y - a.y;
+    if (dx * dx + dy * dy > longest) longest = dx * dx + dy * dy, best = k;
+  }
+  return best;
+}
