@@ -2,7 +2,8 @@
 """Centreline accuracy of the drawing mode on drawings of known centrelines.
 
 Draws lines (one with specks of noise beside it), an arc, a circle, a
-spiral, a polyline with corners down to 55 degrees, crossings of 60 and 90
+spiral, a polyline with corners down to 55 degrees, a square and a
+triangle, crossings of 60 and 90
 degrees and a T junction, anti-aliased with round caps and joins (4 x 4
 samples a pixel) at each stroke width, and 1 px wide aliased; runs kwindra-cli on each with -e 0.001 and the default
 tolerance, and measures both ways (output to truth, truth to output, ends
@@ -64,6 +65,12 @@ def shapes(width):
     pts = [(x - min(xs) + m, y - min(ys) + m) for x, y in pts]
     size = (int(max(xs) - min(xs) + 2 * m), int(max(ys) - min(ys) + 2 * m))
     out.append(('corners', size, [pts], [False], [], pts[1:-1], 1))
+    # Closed polygons: a ring's corners, wherever its walk starts.
+    square = [(m, m), (240 - m, m), (240 - m, 240 - m), (m, 240 - m), (m, m)]
+    out.append(('square', (240, 240), [square], [True], [], square[:4], 1))
+    triangle = [(m, 240 - m), (240 - m, 240 - m), (120, 240 - m - 180 * math.sin(math.radians(63))),
+                (m, 240 - m)]
+    out.append(('triangle', (240, 240), [triangle], [True], [], triangle[:3], 1))
     for angle in (60, 90):
         a = math.radians(angle) / 2
         c, r = 160, 130
