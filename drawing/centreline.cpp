@@ -5,6 +5,7 @@
 
 #include "drawing/corners.h"
 #include "drawing/distance_map.h"
+#include "drawing/fixed_point.h"
 #include "drawing/ink_probe.h"
 
 namespace {
@@ -172,8 +173,7 @@ std::vector<Point> CentrelineOf(const StrokeGraph& g, const StrokeRun& run, int6
   for (const StrokeRun::Step& step : run.steps) total += g.branches[step.branch].count + 3;
   points.reserve(total);
   const auto add = [&](PointF f) {
-    const Point p{static_cast<int32_t>(std::lround(f.x * scale)),
-                  static_cast<int32_t>(std::lround(f.y * scale))};
+    const Point p = ToFixed(f, scale);
     if (points.empty() || points.back().x != p.x || points.back().y != p.y) points.push_back(p);
   };
   // Near a node the skeleton bends towards the other branches: within the
@@ -215,12 +215,14 @@ std::vector<Point> CentrelineOf(const StrokeGraph& g, const StrokeRun& run, int6
     const size_t n = pixels.size();
     // Keep at least the middle pixel of a short branch between nodes.
     const size_t middle = n / 2;
+    double radius = 0;
     for (size_t k = 0; k < n; ++k) {
       if (k != middle && (nearNode(first, pixels[k]) || nearNode(last, pixels[k]))) continue;
       add(Centred(pixels, k, raster));
+      radius = std::max(radius, raster.Radius(pixels[k]));
     }
     if (freeEnd) add(endCap);
-    RestoreCorners(points, begin, points.size(), raster, scale);
+    RestoreCorners(points, begin, points.size(), radius, raster, scale);
     if (s + 1 == run.steps.size() && last >= 0) add({g.nodes[last].X(), g.nodes[last].Y()});
   }
   if (run.closed && !points.empty() &&

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "drawing/fixed_point.h"
+
 namespace {
 
 constexpr double kCornerTurn = 0.82;   // cos 35 degrees: a sharper turn may be a corner
@@ -15,13 +17,13 @@ struct Line {
   double spread;     // the largest distance of a fitted point from the line
 };
 
-PointF At(const Point& p, double scale) {
-  return {static_cast<double>(p.x) / scale, static_cast<double>(p.y) / scale};
+PointF At(const Point& p, int scale) {
+  return FromFixed(p, scale);
 }
 
 // The line through points[from, to) by total least squares: along the
 // larger axis of their scatter.
-Line FitLine(const std::vector<Point>& points, size_t from, size_t to, double scale) {
+Line FitLine(const std::vector<Point>& points, size_t from, size_t to, int scale) {
   const double n = static_cast<double>(to - from);
   double mx = 0, my = 0;
   for (size_t k = from; k < to; ++k) mx += At(points[k], scale).x, my += At(points[k], scale).y;
@@ -41,8 +43,18 @@ Line FitLine(const std::vector<Point>& points, size_t from, size_t to, double sc
   return line;
 }
 
-// The cosine of the turn at k between the chords from `reach` points back
-// and to `reach` points on.
+// Whether the path turns at k by more than the corner turn, between the
+// chords from `reach` points back and to `reach` points on. No square root:
+// this runs once a point.
+bool TurnsSharply(const std::vector<Point>& points, size_t k, size_t reach) {
+  const double ax = points[k].x - points[k - reach].x, ay = points[k].y - points[k - reach].y;
+  const double bx = points[k + reach].x - points[k].x, by = points[k + reach].y - points[k].y;
+  const double dot = ax * bx + ay * by;
+  return dot <= 0 ||
+         dot * dot < kCornerTurn * kCornerTurn * (ax * ax + ay * ay) * (bx * bx + by * by);
+}
+
+// The cosine of that turn.
 double TurnCosine(const std::vector<Point>& points, size_t k, size_t reach) {
   const double ax = points[k].x - points[k - reach].x, ay = points[k].y - points[k - reach].y;
   const double bx = points[k + reach].x - points[k].x, by = points[k + reach].y - points[k].y;
@@ -63,19 +75,12 @@ Reach ReachFor(double radius) {
   return {near, near + std::max<size_t>(10, static_cast<size_t>(2 * radius))};
 }
 
-double LocalRadius(const InkRaster& r, const Point& p, double scale) {
-  const PointF f = At(p, scale);
-  const Point pixel{static_cast<int32_t>(std::clamp<double>(std::lround(f.x), 0, r.width - 1)),
-                    static_cast<int32_t>(std::clamp<double>(std::lround(f.y), 0, r.height - 1))};
-  return std::max(1.0, r.Radius(pixel));
-}
-
 // The vertex of the corner at k, or false when the turn there is a curve:
 // both arms straight, crossing at a fair angle, and their crossing a whole
 // half width inside the ink, as the centre of a round join is. Where a
 // curve's arms cross lies off its centreline, nearer the edge.
 bool CornerVertex(const std::vector<Point>& points, size_t k, Reach reach, const InkRaster& r,
-                  double scale, PointF& vertex) {
+                  int scale, PointF& vertex) {
   const Line a = FitLine(points, k - reach.far, k - reach.near + 1, scale);
   const Line b = FitLine(points, k + reach.near, k + reach.far + 1, scale);
   if (a.spread > kArmSpread || b.spread > kArmSpread) return false;
@@ -93,8 +98,9 @@ bool CornerVertex(const std::vector<Point>& points, size_t k, Reach reach, const
   // Beyond the end of arm a and before the start of arm b.
   if ((v.x - aTo.x) * ua.x + (v.y - aTo.y) * ua.y < -1) return false;
   if ((bFrom.x - v.x) * ub.x + (bFrom.y - v.y) * ub.y < -1) return false;
-  const double radiusA = HalfWidth(r, a.centre, ua, 4 * LocalRadius(r, points[k], scale) + 4);
-  const double radiusB = HalfWidth(r, b.centre, ub, 4 * LocalRadius(r, points[k], scale) + 4);
+  const double limit = 4 * static_cast<double>(reach.near) + 4;
+  const double radiusA = HalfWidth(r, a.centre, ua, limit);
+  const double radiusB = HalfWidth(r, b.centre, ub, limit);
   const double radius = (radiusA + radiusB) / 2;
   if (std::fabs(radiusA - radiusB) > 1 + 0.2 * radius) return false;
   constexpr int kRays = 16;
@@ -111,19 +117,17 @@ bool CornerVertex(const std::vector<Point>& points, size_t k, Reach reach, const
 
 }  // namespace
 
-size_t RestoreCorners(std::vector<Point>& points, size_t begin, size_t end, const InkRaster& r,
-                      int scale) {
+size_t RestoreCorners(std::vector<Point>& points, size_t begin, size_t end, double radius,
+                      const InkRaster& r, int scale) {
   struct Corner {
     size_t from, to;  // the points [from, to) give way to the vertex
     Point vertex;
   };
   std::vector<Corner> corners;
-  const double s = scale;
+  const Reach reach = ReachFor(std::max(1.0, radius));
   size_t k = begin;
   while (k < end) {
-    const Reach reach = ReachFor(LocalRadius(r, points[k], s));
-    if (k < begin + reach.far || k + reach.far >= end ||
-        TurnCosine(points, k, reach.near) > kCornerTurn) {
+    if (k < begin + reach.far || k + reach.far >= end || !TurnsSharply(points, k, reach.near)) {
       ++k;
       continue;
     }
@@ -132,16 +136,13 @@ size_t RestoreCorners(std::vector<Point>& points, size_t begin, size_t end, cons
     double least = TurnCosine(points, k, reach.near);
     size_t j = k + 1;
     for (; j + reach.far < end; ++j) {
+      if (!TurnsSharply(points, j, reach.near)) break;
       const double c = TurnCosine(points, j, reach.near);
-      if (c > kCornerTurn) break;
       if (c < least) least = c, sharpest = j;
     }
     PointF v;
-    if (CornerVertex(points, sharpest, reach, r, s, v)) {
-      corners.push_back({sharpest - reach.near + 1,
-                         sharpest + reach.near,
-                         {static_cast<int32_t>(std::lround(v.x * s)),
-                          static_cast<int32_t>(std::lround(v.y * s))}});
+    if (CornerVertex(points, sharpest, reach, r, scale, v)) {
+      corners.push_back({sharpest - reach.near + 1, sharpest + reach.near, ToFixed(v, scale)});
       k = sharpest + reach.near + reach.far;  // the next corner's arms clear of this one
     } else {
       k = j;

@@ -33,7 +33,9 @@ constexpr std::array<uint8_t, 256> MakeCountTable() {
 constexpr std::array<uint8_t, 256> kCount = MakeCountTable();
 
 constexpr uint8_t kInk = 1;
-constexpr uint8_t kQueued = 2;  // waiting in the re-check queue
+constexpr uint8_t kQueued = 2;   // waiting in the re-check queue
+constexpr uint8_t kReached = 4;  // its level has come: it may be looked at
+constexpr uint8_t kEdge = 8;     // on the picture's frame: neighbours off it are paper
 
 }  // namespace
 
@@ -112,21 +114,36 @@ bool ThinToSkeleton(GrayImage& mask, const uint8_t* distances) {
   }
   // Each level is peeled side by side (north, south, east, west): a ridge
   // two pixels wide then loses one side, not both, and its end stays an
-  // end. Deletions wake kept neighbours of this level or below.
+  // end. Deletions wake kept neighbours whose level has come: this one's,
+  // the ones below, and in the bands above any level. The mark of that sits
+  // in the mask byte beside the ink, which the neighbourhood code has just
+  // read, rather than in the distances, which would be a second look.
   std::vector<uint32_t> work, next;
   std::array<std::vector<uint32_t>, 4> sides;
   constexpr int kSideBit[4] = {2, 6, 0, 4};  // N, S, E, W in the ring
+  // The frame's pixels are marked, so that all others read their
+  // neighbours straight from the index, with no row and column.
+  for (int64_t x = 0; x < w; ++x)
+    m[x] |= m[x] ? kEdge : 0, m[(height - 1) * w + x] |= m[(height - 1) * w + x] ? kEdge : 0;
+  for (int64_t y = 0; y < height; ++y)
+    m[y * w] |= m[y * w] ? kEdge : 0, m[y * w + w - 1] |= m[y * w + w - 1] ? kEdge : 0;
   const RowFinder rows(w);
+  int64_t offset[8];
+  for (int k = 0; k < 8; ++k) offset[k] = kRingY[k] * w + kRingX[k];
   const auto codeOf = [&](uint32_t i) {
-    const int64_t y = rows.Row(i);
-    return NeighbourCode(mask, i - y * w, y);
+    if (m[i] & kEdge) {
+      const int64_t y = rows.Row(i);
+      return NeighbourCodeAtEdge(mask, i - y * w, y);
+    }
+    uint8_t code = 0;
+    for (int k = 0; k < 8; ++k) code |= static_cast<uint8_t>((m[i + offset[k]] & kInk) << k);
+    return code;
   };
   const auto mayGo = [](uint8_t code) { return kCount[code] > 1 && kSimple[code]; };
   for (int64_t bucket = 1; bucket + 1 < static_cast<int64_t>(start.size()); ++bucket) {
-    const int level = static_cast<int>(bucket % 256);
-    if (level == 0) continue;
+    if (bucket % 256 == 0) continue;
     work.assign(order.get() + start[bucket], order.get() + start[bucket + 1]);
-    for (uint32_t i : work) m[i] |= kQueued;
+    for (uint32_t i : work) m[i] |= kReached;
     while (!work.empty()) {
       // One look at each pixel sorts those that may go by the first of the
       // sides (north, south, east, west) on which they touch paper; the
@@ -153,21 +170,19 @@ bool ThinToSkeleton(GrayImage& mask, const uint8_t* distances) {
           m[i] = 0;
           for (int k = 0; k < 8; ++k) {
             if (!((code >> k) & 1)) continue;
-            const uint32_t j = static_cast<uint32_t>(i + kRingY[k] * w + kRingX[k]);
-            if (distances[j] <= level) next.push_back(j);
+            const uint32_t j = static_cast<uint32_t>(i + offset[k]);
+            if ((m[j] & (kReached | kQueued)) == kReached) {
+              m[j] |= kQueued;
+              next.push_back(j);
+            }
           }
         }
       }
-      for (uint32_t i : work) m[i] &= kInk;
       // The next round: the neighbours of what went, once each.
-      work.clear();
-      for (uint32_t j : next) {
-        if (m[j] == kInk) {
-          m[j] |= kQueued;
-          work.push_back(j);
-        }
-      }
+      std::swap(work, next);
+      for (uint32_t i : work) m[i] &= static_cast<uint8_t>(~kQueued);
     }
   }
+  for (uint64_t k = 0; k < start.back(); ++k) m[order[k]] &= kInk;
   return true;
 }

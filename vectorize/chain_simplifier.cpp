@@ -31,8 +31,14 @@ int64_t Turn(HullPoint a, HullPoint b, HullPoint c) {
 // strictly turning right. Adding keeps it so; a point on or under it is
 // dropped. The lower hull is the upper hull of the mirrored points.
 void AddToUpperHull(std::vector<HullPoint>& hull, int& size, HullPoint p) {
+  // Along a path the new point is nearly always past either end: no search.
   int lo = 0;
   int hi = size;
+  if (size == 0 || p.x > hull[size - 1].x) {
+    lo = size;
+  } else if (p.x < hull[0].x) {
+    hi = 0;
+  }
   while (lo < hi) {
     const int mid = (lo + hi) / 2;
     if (hull[mid].x < p.x)
@@ -133,12 +139,22 @@ int SimplifyPoints(const Point* path, int n, double epsilon, int emitPrevious, P
     // With the floater on the anchor every cross product is 0 and 0 / 0 is
     // not a number: no break.
     if (dx != 0 || dy != 0) {
-      const double len = std::sqrt(static_cast<double>(dx * dx + dy * dy));
       // cross = (y - ay) * dx - (x - ax) * dy for a window point (x, y).
       const int64_t most = Highest(upper, upperSize, mirrored, lowerSize, -dy, dx);
       const int64_t least = -Highest(upper, upperSize, mirrored, lowerSize, dy, -dx);
       const int64_t cross = most >= -least ? most : least;
-      broken = std::fabs(static_cast<double>(cross) / len) > epsilon;
+      // Squares first, which need no root: only a distance within a hair of
+      // epsilon takes the plain comparison, so the result is that one's.
+      const double c = static_cast<double>(cross);
+      const double reach = epsilon * epsilon * static_cast<double>(dx * dx + dy * dy);
+      if (c * c < reach * (1 - 1e-9)) {
+        broken = false;
+      } else if (c * c > reach * (1 + 1e-9)) {
+        broken = true;
+      } else {
+        const double len = std::sqrt(static_cast<double>(dx * dx + dy * dy));
+        broken = std::fabs(c / len) > epsilon;
+      }
     }
     if (broken) {
       a = emitPrevious ? f - 1 : f;
