@@ -170,7 +170,8 @@ std::vector<Point> CentrelineOf(const StrokeGraph& g, const StrokeRun& run, int6
   // Reserved whole: a stroke of millions of pixels must not pass through
   // twice its size while the vector doubles.
   size_t total = 2;
-  for (const StrokeRun::Step& step : run.steps) total += g.branches[step.branch].count + 3;
+  const std::span<const RunStep> steps = g.Steps(run);
+  for (const RunStep& step : steps) total += g.branches[step.branch].count + 3;
   points.reserve(total);
   const auto add = [&](PointF f) {
     const Point p = ToFixed(f, scale);
@@ -185,9 +186,9 @@ std::vector<Point> CentrelineOf(const StrokeGraph& g, const StrokeRun& run, int6
     const double dx = static_cast<double>(i.x) - n.X(), dy = static_cast<double>(i.y) - n.Y();
     return dx * dx + dy * dy < reach * reach;
   };
-  for (size_t s = 0; s < run.steps.size(); ++s) {
-    const Branch& branch = g.branches[run.steps[s].branch];
-    const bool reversed = run.steps[s].reversed;
+  for (size_t s = 0; s < steps.size(); ++s) {
+    const Branch& branch = g.branches[steps[s].branch];
+    const bool reversed = steps[s].reversed;
     const int first = reversed ? branch.to : branch.from, last = reversed ? branch.from : branch.to;
     // The branch as walked, its free ends fitted to their caps.
     std::vector<Point> pixels;
@@ -223,7 +224,7 @@ std::vector<Point> CentrelineOf(const StrokeGraph& g, const StrokeRun& run, int6
     }
     if (freeEnd) add(endCap);
     RestoreCorners(points, begin, points.size(), radius, raster, scale);
-    if (s + 1 == run.steps.size() && last >= 0) add({g.nodes[last].X(), g.nodes[last].Y()});
+    if (s + 1 == steps.size() && last >= 0) add({g.nodes[last].X(), g.nodes[last].Y()});
   }
   if (run.closed && !points.empty() &&
       (points.back().x != points.front().x || points.back().y != points.front().y)) {

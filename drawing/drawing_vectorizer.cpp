@@ -39,6 +39,7 @@ Stroke Simplified(std::vector<Point>& path, bool closed, double epsilon, int sca
   const int count = SimplifyPoints(path.data(), n, epsilon * scale, 1, path.data(), n + 1);
   Stroke stroke;
   stroke.closed = closed;
+  stroke.points.reserve(static_cast<size_t>(count));
   for (int i = 0; i < count; ++i) stroke.points.push_back(unscaled(path[i]));
   if (closed && stroke.points.size() < 3 && n >= 2) {
     stroke.points = {unscaled(first), unscaled(far), unscaled(first)};
@@ -70,6 +71,7 @@ DrawingStatus VectorizeDrawing(GrayImage& mask, const DrawingOptions& options, D
   drawing.spurs = graph.spurs;
   tell("simplifying");
   const int scale = FixedPointScale(mask);
+  drawing.strokes.reserve(graph.runs.size());
   for (const StrokeRun& run : graph.runs) {
     std::vector<Point> path =
         CentrelineOf(graph, run, mask.width, mask.height, distances.get(), scale);

@@ -18,5 +18,6 @@ struct DrawingOptions {
 
 enum class DrawingStatus { kOk, kOutOfMemory, kTooLarge };
 
-// mask: 1 ink, 0 paper; used as scratch. Fills drawing.
+// mask: 1 ink, 0 paper; used up (its pixels are freed once thinned into
+// a graph, to make room for the strokes). Fills drawing.
 DrawingStatus VectorizeDrawing(GrayImage& mask, const DrawingOptions& options, Drawing& drawing);

@@ -24,15 +24,24 @@ void BranchDirection(const StrokeGraph& g, int end, int64_t width, double& dx, d
   if (length > 0) dx /= length, dy /= length;
 }
 
-std::vector<std::vector<int>> EndsAtNodes(const StrokeGraph& g) {
-  std::vector<std::vector<int>> endsAt(g.nodes.size());
+NodeEnds EndsAtNodes(const StrokeGraph& g) {
+  NodeEnds e;
+  e.start.assign(g.nodes.size() + 1, 0);
+  for (const Branch& b : g.branches) {
+    if (b.removed) continue;
+    if (b.from >= 0) ++e.start[b.from + 1];
+    if (b.to >= 0) ++e.start[b.to + 1];
+  }
+  for (size_t n = 0; n < g.nodes.size(); ++n) e.start[n + 1] += e.start[n];
+  e.ends.resize(e.start.back());
+  std::vector<uint32_t> at(e.start.begin(), e.start.end() - 1);
   for (size_t b = 0; b < g.branches.size(); ++b) {
     const Branch& branch = g.branches[b];
     if (branch.removed) continue;
-    if (branch.from >= 0) endsAt[branch.from].push_back(static_cast<int>(2 * b));
-    if (branch.to >= 0) endsAt[branch.to].push_back(static_cast<int>(2 * b + 1));
+    if (branch.from >= 0) e.ends[at[branch.from]++] = static_cast<int>(2 * b);
+    if (branch.to >= 0) e.ends[at[branch.to]++] = static_cast<int>(2 * b + 1);
   }
-  return endsAt;
+  return e;
 }
 
 namespace {
@@ -113,21 +122,27 @@ struct Builder {
         parent[find(static_cast<int>(it - junctions.begin()))] = find(static_cast<int>(j));
       }
     }
-    junctionNode.assign(junctions.size(), -1);
-    std::vector<int> nodeOfRoot(junctions.size(), -1);
+    // Numbered in the order of the nodes' first pixels, in the spent
+    // parent array: an entry -1 - n is node n, for a root and then for
+    // each pixel as its turn comes.
+    for (size_t j = 0; j < junctions.size(); ++j) parent[j] = find(static_cast<int>(j));
     for (size_t j = 0; j < junctions.size(); ++j) {
-      const int root = find(static_cast<int>(j));
-      if (nodeOfRoot[root] < 0) {
-        nodeOfRoot[root] = static_cast<int>(graph.nodes.size());
-        graph.nodes.emplace_back();
+      if (parent[j] >= 0) {
+        const int root = parent[j];
+        if (parent[root] >= 0) {
+          parent[root] = -1 - static_cast<int>(graph.nodes.size());
+          graph.nodes.emplace_back();
+        }
+        parent[j] = parent[root];
       }
-      junctionNode[j] = nodeOfRoot[root];
-      Node& node = graph.nodes[junctionNode[j]];
+      Node& node = graph.nodes[-1 - parent[j]];
       node.sumX += static_cast<double>(junctions[j] % w);
       node.sumY += static_cast<double>(junctions[j] / w);
       ++node.pixels;
       node.maxDistance = std::max<int>(node.maxDistance, distances[junctions[j]]);
     }
+    for (int& n : parent) n = -1 - n;
+    junctionNode = std::move(parent);
   }
 
   // Follows the skeleton from first (entered from prev, a pixel or kNone)
@@ -175,6 +190,7 @@ struct Builder {
   }
 
   void WalkBranches() {
+    graph.pool.reserve(skeletonPixels - junctions.size());  // each other pixel once
     for (size_t j = 0; j < junctions.size(); ++j) {
       uint32_t near[8];
       const int n = Neighbours(junctions[j], near);
@@ -272,12 +288,12 @@ void RestoreVertex(StrokeGraph& g, const Branch& spur, int node, const uint8_t* 
 void PruneSpurs(StrokeGraph& g, const uint8_t* distances, int64_t width) {
   constexpr double kStraight = 0.7;  // cos 45 degrees: arms that continue each other
   for (int round = 0; round < 2; ++round) {
-    const std::vector<std::vector<int>> endsAt = EndsAtNodes(g);
+    const NodeEnds endsAt = EndsAtNodes(g);
     for (size_t b = 0; b < g.branches.size(); ++b) {
       Branch& spur = g.branches[b];
       if (spur.removed || (spur.from >= 0) == (spur.to >= 0)) continue;
       const int node = spur.from >= 0 ? spur.from : spur.to;
-      const size_t degree = endsAt[node].size();
+      const size_t degree = endsAt.At(node).size();
       if (degree < 3 || static_cast<double>(g.Pixels(spur).size()) >= 2 * g.nodes[node].Radius()) {
         continue;
       }
@@ -285,7 +301,7 @@ void PruneSpurs(StrokeGraph& g, const uint8_t* distances, int64_t width) {
       ++g.spurs;
       if (degree != 3 || round > 0) continue;
       std::vector<int> arms;
-      for (int end : endsAt[node]) {
+      for (int end : endsAt.At(node)) {
         if (end / 2 != static_cast<int>(b)) arms.push_back(end);
       }
       if (arms.size() != 2) continue;
@@ -393,7 +409,10 @@ StrokeGraph BuildStrokeGraph(GrayImage& skeleton, const uint8_t* distances,
   builder.FindJunctions();
   builder.ClusterJunctions();
   builder.WalkBranches();
-  std::fill(skeleton.pixels.get(), skeleton.pixels.get() + skeleton.PixelCount(), 0);
+  // What the walks needed goes before the graph is worked on: on a picture
+  // of noise the junction lists are as large as the graph.
+  skeleton.pixels.reset();
+  builder.junctions = {}, builder.junctionNode = {}, builder.ends = {};
   StrokeGraph& g = builder.graph;
   DropSpecks(g, options.minLength);
   MergeCloseNodes(g, skeleton);

@@ -17,11 +17,12 @@
 // node at each end (-1 for a free end).
 struct Branch {
   uint32_t first = 0;  // its pixels: StrokeGraph::pool[first, first + count)
-  uint32_t count = 0;
   int from = -1;
   int to = -1;
-  bool loop = false;  // a ring without nodes: its last pixel touches its first
-  bool removed = false;
+  // Bit fields: a drawing of noise has a branch for every few pixels.
+  uint32_t count : 30 = 0;
+  uint32_t loop : 1 = 0;  // a ring without nodes: its last pixel touches its first
+  uint32_t removed : 1 = 0;
 };
 
 struct Node {
@@ -35,15 +36,31 @@ struct Node {
   double Radius() const;  // the stroke's half width there, in pixels
 };
 
-// A stroke as it runs through the graph: branches in order, each walked
-// forwards or backwards, passing through the node between two of them.
+// One branch of a stroke, walked forwards or backwards.
+struct RunStep {
+  int branch;
+  bool reversed;
+};
+
+// A stroke as it runs through the graph: branches in order, passing
+// through the node between two of them; its steps are
+// StrokeGraph::steps[first, first + count).
 struct StrokeRun {
-  struct Step {
-    int branch;
-    bool reversed;
-  };
-  std::vector<Step> steps;
+  uint32_t first = 0;
+  uint32_t count = 0;
   bool closed = false;
+};
+
+// The branch ends at each node, in one array: the ends at node n are
+// ends[start[n], start[n + 1]), 2 b for the end at b.from, 2 b + 1 for the
+// end at b.to.
+struct NodeEnds {
+  std::vector<uint32_t> start;
+  std::vector<int> ends;
+
+  std::span<const int> At(int node) const {
+    return {ends.data() + start[node], start[node + 1] - start[node]};
+  }
 };
 
 struct StrokeGraph {
@@ -51,11 +68,15 @@ struct StrokeGraph {
   std::vector<Branch> branches;
   std::vector<Node> nodes;
   std::vector<StrokeRun> runs;
+  std::vector<RunStep> steps;  // every run's steps, one after another
   int64_t specks = 0;
   int64_t spurs = 0;
 
   std::span<const uint32_t> Pixels(const Branch& b) const {
     return {pool.data() + b.first, b.count};
+  }
+  std::span<const RunStep> Steps(const StrokeRun& r) const {
+    return {steps.data() + r.first, r.count};
   }
 };
 
@@ -63,14 +84,14 @@ struct GraphOptions {
   int minLength = 3;  // ink components with a shorter skeleton are specks
 };
 
-// skeleton: 1 on skeleton pixels, 0 elsewhere; it is used as scratch and
-// left 0 everywhere. distances: the chamfer map of the ink.
+// skeleton: 1 on skeleton pixels, 0 elsewhere; used up (its pixels are
+// freed once walked). distances: the chamfer map of the ink.
 StrokeGraph BuildStrokeGraph(GrayImage& skeleton, const uint8_t* distances,
                              const GraphOptions& options);
 
-// The ends of the branches left at each node: 2 b for the end at b.from,
-// 2 b + 1 for the end at b.to (the nodes being merged ones' roots).
-std::vector<std::vector<int>> EndsAtNodes(const StrokeGraph& graph);
+// The ends of the branches left at each node (the nodes being merged
+// ones' roots).
+NodeEnds EndsAtNodes(const StrokeGraph& graph);
 
 // The unit direction from a branch end's node into the branch, over about
 // the stroke's width (end: 2 b for the end at b.from, 2 b + 1 at b.to).

@@ -23,9 +23,10 @@ EndDirection DirectionAt(const StrokeGraph& g, int end, int64_t width) {
 }
 
 void JoinAtNodes(const StrokeGraph& g, int64_t width, std::vector<int>& partner) {
-  const std::vector<std::vector<int>> endsAt = EndsAtNodes(g);
+  const NodeEnds endsAt = EndsAtNodes(g);
   const double limit = std::cos(kMaxTurnDegrees * M_PI / 180);
-  for (const std::vector<int>& ends : endsAt) {
+  for (size_t node = 0; node < g.nodes.size(); ++node) {
+    const std::span<const int> ends = endsAt.At(static_cast<int>(node));
     if (ends.size() < 2) continue;
     if (ends.size() == 2) {  // what pruning left of a junction: one line through it
       partner[ends[0]] = ends[1];
@@ -59,28 +60,27 @@ void JoinAndRun(StrokeGraph& g, int64_t width) {
   JoinAtNodes(g, width, partner);
   std::vector<bool> used(g.branches.size(), false);
   // From the end `end` along its branch, then through each join.
-  const auto follow = [&](int end, StrokeRun& run) {
+  const auto follow = [&](int end, bool closed) {
+    StrokeRun run;
+    run.first = static_cast<uint32_t>(g.steps.size());
+    run.closed = closed;
     while (end >= 0 && !used[end / 2]) {
       used[end / 2] = true;
-      run.steps.push_back({end / 2, end % 2 == 1});
+      g.steps.push_back({end / 2, end % 2 == 1});
       end = partner[end ^ 1];
     }
-    return end;
+    run.count = static_cast<uint32_t>(g.steps.size() - run.first);
+    g.runs.push_back(run);
   };
   for (size_t b = 0; b < g.branches.size(); ++b) {
     if (g.branches[b].removed || g.branches[b].loop) continue;
     for (int end : {static_cast<int>(2 * b), static_cast<int>(2 * b + 1)}) {
       if (partner[end] >= 0 || used[b]) continue;
-      StrokeRun run;
-      follow(end, run);
-      g.runs.push_back(std::move(run));
+      follow(end, false);
     }
   }
   for (size_t b = 0; b < g.branches.size(); ++b) {  // rings and cycles of joins
     if (g.branches[b].removed || used[b]) continue;
-    StrokeRun run;
-    run.closed = true;
-    follow(static_cast<int>(2 * b), run);
-    g.runs.push_back(std::move(run));
+    follow(static_cast<int>(2 * b), true);
   }
 }
