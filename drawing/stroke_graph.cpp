@@ -6,6 +6,7 @@
 #include <numeric>
 
 #include "drawing/distance_map.h"
+#include "drawing/pixel_bits.h"
 #include "drawing/thinning.h"
 
 double Node::Radius() const {
@@ -56,77 +57,96 @@ int RootNode(std::vector<Node>& nodes, int node) {
   return node;
 }
 
-constexpr uint8_t kOnSkeleton = 1;
-constexpr uint8_t kVisited = 2;
-constexpr uint8_t kJunction = 4;
 constexpr uint32_t kNone = UINT32_MAX;
 
+// The walk over the skeleton, held in bit maps rather than the byte mask
+// (freed once read): on a picture of noise half the skeleton is junctions,
+// and the graph needs the room.
 struct Builder {
-  GrayImage& s;
   const uint8_t* distances;
-  int64_t w;
-  std::vector<uint32_t> junctions;  // raster order, so sorted
+  int64_t w, h;
+  PixelBits skeleton, junction, visited;
   std::vector<uint32_t> ends;
-  uint64_t skeletonPixels = 0;
-  std::vector<int> junctionNode;
+  uint64_t skeletonPixels = 0, junctionPixels = 0;
+  uint64_t branchesAtMost = 0;    // walks from junctions and ends
+  std::vector<int> junctionNode;  // by the junction's rank
   StrokeGraph graph;
-  RowFinder rows{w};
+  RowFinder rows;
 
-  uint8_t& At(uint32_t i) { return s.pixels[i]; }
+  Builder(const uint8_t* d, int64_t width, int64_t height)
+      : distances(d),
+        w(width),
+        h(height),
+        skeleton(static_cast<uint64_t>(width * height)),
+        junction(static_cast<uint64_t>(width * height)),
+        visited(static_cast<uint64_t>(width * height)),
+        rows(width) {}
 
-  int NodeOfJunction(uint32_t i) const {
-    const auto it = std::lower_bound(junctions.begin(), junctions.end(), i);
-    return junctionNode[it - junctions.begin()];
-  }
+  int NodeOfJunction(uint32_t i) const { return junctionNode[junction.Rank(i)]; }
 
   // The skeleton neighbours of pixel i.
   int Neighbours(uint32_t i, uint32_t* out) const {
     const int64_t y = rows.Row(i), x = i - y * w;
-    const uint8_t code = NeighbourCode(s, x, y);
+    const bool inside = x > 0 && y > 0 && x + 1 < w && y + 1 < h;
     int n = 0;
     for (int k = 0; k < 8; ++k) {
-      if ((code >> k) & 1) out[n++] = static_cast<uint32_t>((y + kRingY[k]) * w + x + kRingX[k]);
+      const int64_t nx = x + kRingX[k], ny = y + kRingY[k];
+      if (!inside && (nx < 0 || ny < 0 || nx >= w || ny >= h)) continue;
+      const uint64_t q = static_cast<uint64_t>(ny * w + nx);
+      if (skeleton.Get(q)) out[n++] = static_cast<uint32_t>(q);
     }
     return n;
   }
 
-  // Junctions (three neighbours or more) and ends (one or none), in one
-  // pass over the rows.
-  void FindJunctions() {
+  // Skeleton pixels, junctions (three neighbours or more) and ends (one or
+  // none), in one pass over the rows of the byte mask.
+  void FindJunctions(const GrayImage& s) {
     for (int64_t y = 0; y < s.height; ++y) {
       const uint8_t* row = s.Row(y);
       for (int64_t x = SkipZeros(row, 0, w); x < w; x = SkipZeros(row, x + 1, w)) {
+        const uint32_t i = static_cast<uint32_t>(y * w + x);
+        skeleton.Set(i);
         ++skeletonPixels;
         const int n = NeighbourCount(NeighbourCode(s, x, y));
-        if (n >= 3) junctions.push_back(static_cast<uint32_t>(y * w + x));
-        if (n <= 1) ends.push_back(static_cast<uint32_t>(y * w + x));
+        if (n >= 3) junction.Set(i), ++junctionPixels;
+        if (n <= 1) ends.push_back(i);
       }
     }
-    for (uint32_t i : junctions) At(i) |= kJunction;
+    junction.CountRanks();
   }
 
   // Junction pixels that touch are one node.
   void ClusterJunctions() {
-    std::vector<int> parent(junctions.size());
+    std::vector<int> parent(junctionPixels);
     std::iota(parent.begin(), parent.end(), 0);
     const auto find = [&](int a) {
       while (parent[a] != a) a = parent[a] = parent[parent[a]];
       return a;
     };
-    for (size_t j = 0; j < junctions.size(); ++j) {
+    int j = 0;
+    junction.ForEach([&](uint64_t i) {
       uint32_t near[8];
-      const int n = Neighbours(junctions[j], near);
+      const int n = Neighbours(static_cast<uint32_t>(i), near);
       for (int k = 0; k < n; ++k) {
-        if (!(At(near[k]) & kJunction)) continue;
-        const auto it = std::lower_bound(junctions.begin(), junctions.end(), near[k]);
-        parent[find(static_cast<int>(it - junctions.begin()))] = find(static_cast<int>(j));
+        if (!junction.Get(near[k])) {
+          ++branchesAtMost;
+          continue;
+        }
+        parent[find(static_cast<int>(junction.Rank(near[k])))] = find(j);
       }
-    }
+      ++j;
+    });
     // Numbered in the order of the nodes' first pixels, in the spent
     // parent array: an entry -1 - n is node n, for a root and then for
     // each pixel as its turn comes.
-    for (size_t j = 0; j < junctions.size(); ++j) parent[j] = find(static_cast<int>(j));
-    for (size_t j = 0; j < junctions.size(); ++j) {
+    size_t roots = 0;
+    for (size_t k = 0; k < parent.size(); ++k) {
+      parent[k] = find(static_cast<int>(k));
+      roots += parent[k] == static_cast<int>(k);
+    }
+    graph.nodes.reserve(roots);
+    j = 0;
+    junction.ForEach([&](uint64_t i) {
       if (parent[j] >= 0) {
         const int root = parent[j];
         if (parent[root] >= 0) {
@@ -136,11 +156,12 @@ struct Builder {
         parent[j] = parent[root];
       }
       Node& node = graph.nodes[-1 - parent[j]];
-      node.sumX += static_cast<double>(junctions[j] % w);
-      node.sumY += static_cast<double>(junctions[j] / w);
+      node.sumX += static_cast<double>(i % static_cast<uint64_t>(w));
+      node.sumY += static_cast<double>(i / static_cast<uint64_t>(w));
       ++node.pixels;
-      node.maxDistance = std::max<int>(node.maxDistance, distances[junctions[j]]);
-    }
+      node.maxDistance = std::max<int>(node.maxDistance, distances[i]);
+      ++j;
+    });
     for (int& n : parent) n = -1 - n;
     junctionNode = std::move(parent);
   }
@@ -154,7 +175,7 @@ struct Builder {
     b.first = static_cast<uint32_t>(graph.pool.size());
     uint32_t current = first;
     for (;;) {
-      At(current) |= kVisited;
+      visited.Set(current);
       graph.pool.push_back(current);
       ++b.count;
       uint32_t near[8];
@@ -165,12 +186,12 @@ struct Builder {
       for (int k = 0; k < n; ++k) {
         const uint32_t q = near[k];
         if (q == prev) continue;
-        if (At(q) & kJunction) {
+        if (junction.Get(q)) {
           const int m = NodeOfJunction(q);
           if (m == fromNode && b.count < 3) continue;  // the node just left
           if (m != node) ++candidates;
           node = m;
-        } else if (At(q) & kVisited) {
+        } else if (visited.Get(q)) {
           ring |= q == first && b.count >= 3 && fromNode < 0;
         } else {
           next = q;
@@ -186,30 +207,36 @@ struct Builder {
       b.loop = ring && candidates == 0;
       break;
     }
-    graph.branches.push_back(std::move(b));
+    graph.branches.push_back(b);
   }
 
   void WalkBranches() {
-    graph.pool.reserve(skeletonPixels - junctions.size());  // each other pixel once
-    for (size_t j = 0; j < junctions.size(); ++j) {
+    // Reserved at their most; the pages never written cost nothing.
+    graph.pool.reserve(skeletonPixels - junctionPixels);  // each other pixel once
+    graph.branches.reserve(branchesAtMost + ends.size());
+    int j = 0;
+    junction.ForEach([&](uint64_t i) {
       uint32_t near[8];
-      const int n = Neighbours(junctions[j], near);
+      const int n = Neighbours(static_cast<uint32_t>(i), near);
       for (int k = 0; k < n; ++k) {
-        if (!(At(near[k]) & (kJunction | kVisited))) Walk(near[k], junctionNode[j], junctions[j]);
+        if (!junction.Get(near[k]) && !visited.Get(near[k])) {
+          Walk(near[k], junctionNode[j], static_cast<uint32_t>(i));
+        }
       }
-    }
+      ++j;
+    });
     for (uint32_t i : ends) {  // free ends and lone pixels
-      if (s.pixels[i] == kOnSkeleton) Walk(i, -1, kNone);
+      if (!visited.Get(i)) Walk(i, -1, kNone);
     }
-    if (graph.pool.size() + junctions.size() == skeletonPixels) return;  // no rings
-    const int64_t total = static_cast<int64_t>(s.PixelCount());
-    for (int64_t i = 0; i < total; ++i) {  // what is left are rings
-      if (s.pixels[i] == kOnSkeleton) {
-        uint32_t near[8];
-        Neighbours(static_cast<uint32_t>(i), near);
-        Walk(static_cast<uint32_t>(i), -1, near[0]);
-      }
-    }
+    if (graph.pool.size() + junctionPixels == skeletonPixels) return;  // no rings
+    // What is left are rings.
+    skeleton.ForEachMasked([&](size_t k) { return ~visited.Word(k) & ~junction.Word(k); },
+                           [&](uint64_t i) {
+                             if (visited.Get(i)) return;  // walked since the word was read
+                             uint32_t near[8];
+                             Neighbours(static_cast<uint32_t>(i), near);
+                             Walk(static_cast<uint32_t>(i), -1, near[0]);
+                           });
   }
 };
 
@@ -325,8 +352,7 @@ void PruneSpurs(StrokeGraph& g, const uint8_t* distances, int64_t width) {
 
 // Two junctions joined by a branch shorter than the stroke width are one
 // crossing (an X of thick strokes thins to two forks and a bridge).
-void MergeCloseNodes(StrokeGraph& g, const GrayImage& s) {
-  const int64_t w = s.width;
+void MergeCloseNodes(StrokeGraph& g, int64_t w) {
   for (Branch& b : g.branches) {
     if (b.removed || b.from < 0 || b.to < 0) continue;
     const int a = RootNode(g.nodes, b.from), c = RootNode(g.nodes, b.to);
@@ -405,19 +431,22 @@ void JoinAndRun(StrokeGraph& graph, int64_t width);
 
 StrokeGraph BuildStrokeGraph(GrayImage& skeleton, const uint8_t* distances,
                              const GraphOptions& options) {
-  Builder builder{skeleton, distances, skeleton.width, {}, {}, 0, {}, {}};
-  builder.FindJunctions();
-  builder.ClusterJunctions();
-  builder.WalkBranches();
-  // What the walks needed goes before the graph is worked on: on a picture
-  // of noise the junction lists are as large as the graph.
-  skeleton.pixels.reset();
-  builder.junctions = {}, builder.junctionNode = {}, builder.ends = {};
-  StrokeGraph& g = builder.graph;
+  const int64_t width = skeleton.width;
+  StrokeGraph g;
+  {
+    // What the walks need goes before the graph is worked on: on a picture
+    // of noise the junctions are as many as the graph's pixels.
+    Builder builder(distances, width, skeleton.height);
+    builder.FindJunctions(skeleton);
+    skeleton.pixels.reset();
+    builder.ClusterJunctions();
+    builder.WalkBranches();
+    g = std::move(builder.graph);
+  }
   DropSpecks(g, options.minLength);
-  MergeCloseNodes(g, skeleton);
-  AbsorbKnots(g, distances, skeleton.width);
-  PruneSpurs(g, distances, skeleton.width);
-  JoinAndRun(g, skeleton.width);
-  return std::move(g);
+  MergeCloseNodes(g, width);
+  AbsorbKnots(g, distances, width);
+  PruneSpurs(g, distances, width);
+  JoinAndRun(g, width);
+  return g;
 }
