@@ -3,6 +3,7 @@
 // the window program's simplifier (or, with --single-line, exactly the
 // window program's "Licz" on a BMP), written as SVG, DXF, CSV or JSON;
 // several pictures at once, the results told in the input order.
+#include <malloc.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -85,6 +86,11 @@ class Batch {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Blocks of a quarter of a megabyte and more come straight from the
+  // system and go back to it when freed. By default glibc raises that
+  // threshold after each such free, keeping the next stage's arrays in
+  // its heap: a picture's stages would then hold the memory of all before.
+  mallopt(M_MMAP_THRESHOLD, 256 * 1024);
   InitMessages();
   Options options;
   const int parsed = ParseOptions(argc, argv, options);

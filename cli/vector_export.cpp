@@ -2,6 +2,8 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstring>
+#include <functional>
 
 #include "cli/file_output.h"
 #include "vectorize/chain_simplifier.h"
@@ -9,9 +11,41 @@
 
 namespace {
 
-bool WriteWhole(const std::string& path, const std::string& content) {
+// Text on its way to a file, written a block at a time: a drawing of a
+// million strokes is never held whole as text.
+class Sink {
+ public:
+  explicit Sink(std::FILE* file) : file_(file) {}
+  Sink& operator+=(const std::string& text) { return Add(text.data(), text.size()); }
+  Sink& operator+=(const char* text) { return Add(text, std::strlen(text)); }
+  // Writes what is left; false when any write failed.
+  bool Close() {
+    Flush();
+    return ok_;
+  }
+
+ private:
+  static constexpr size_t kBlock = 1 << 16;
+  Sink& Add(const char* text, size_t length) {
+    buffer_.append(text, length);
+    if (buffer_.size() >= kBlock) Flush();
+    return *this;
+  }
+  void Flush() {
+    ok_ = ok_ && std::fwrite(buffer_.data(), 1, buffer_.size(), file_) == buffer_.size();
+    buffer_.clear();
+  }
+  std::FILE* file_;
+  std::string buffer_;
+  bool ok_ = true;
+};
+
+// Writes through a sink into a file that replaces path once complete.
+bool WriteStreamed(const std::string& path, const std::function<void(Sink&)>& write) {
   return WriteReplacing(path, [&](std::FILE* file) {
-    return std::fwrite(content.data(), 1, content.size(), file) == content.size();
+    Sink sink(file);
+    write(sink);
+    return sink.Close();
   });
 }
 
@@ -92,9 +126,11 @@ std::string ReportWords(int report, const char* separator) {
   return words;
 }
 
-bool WriteSvg(const std::string& path, const Drawing& d, const RunSummary& run,
-              const std::vector<PixelRun>* underlay) {
-  std::string svg = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
+namespace {
+
+void Svg(Sink& svg, const Drawing& d, const RunSummary& run,
+         const std::vector<PixelRun>* underlay) {
+  svg += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
   svg += Format("<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"%d\" height=\"%d\" ", d.width,
                 d.height);
   svg += Format("viewBox=\"0 0 %d %d\">\n", d.width, d.height);
@@ -119,11 +155,10 @@ bool WriteSvg(const std::string& path, const Drawing& d, const RunSummary& run,
     svg += stroke.closed ? " Z\"/>\n" : "\"/>\n";
   }
   svg += "</g>\n</svg>\n";
-  return WriteWhole(path, svg);
 }
 
-bool WriteDxf(const std::string& path, const Drawing& d, const RunSummary&) {
-  std::string dxf = "999\nKwindra strokes; pixel (x, y) is (x, height - 1 - y) here\n";
+void Dxf(Sink& dxf, const Drawing& d) {
+  dxf += "999\nKwindra strokes; pixel (x, y) is (x, height - 1 - y) here\n";
   dxf += "0\nSECTION\n2\nHEADER\n9\n$ACADVER\n1\nAC1009\n0\nENDSEC\n";
   dxf += "0\nSECTION\n2\nENTITIES\n";
   for (const Stroke& stroke : d.strokes) {
@@ -138,11 +173,10 @@ bool WriteDxf(const std::string& path, const Drawing& d, const RunSummary&) {
     dxf += "0\nSEQEND\n8\n0\n";
   }
   dxf += "0\nENDSEC\n0\nEOF\n";
-  return WriteWhole(path, dxf);
 }
 
-bool WriteCsv(const std::string& path, const Drawing& d, const RunSummary& run) {
-  std::string csv = "# file: " + run.source + "\n";
+void Csv(Sink& csv, const Drawing& d, const RunSummary& run) {
+  csv += "# file: " + run.source + "\n";
   csv += Format("# width: %d\n# height: %d\n", d.width, d.height);
   csv += "# epsilon: " + run.tolerance + "\n";
   if (run.singleLine) {
@@ -162,11 +196,10 @@ bool WriteCsv(const std::string& path, const Drawing& d, const RunSummary& run) 
       csv += Format("%zu,%zu,", s, i) + Number(points[i].x) + "," + Number(points[i].y) + "\n";
     }
   }
-  return WriteWhole(path, csv);
 }
 
-bool WriteJson(const std::string& path, const Drawing& d, const RunSummary& run) {
-  std::string json = "{\n  \"file\": \"" + EscapeJson(run.source) + "\",\n";
+void Json(Sink& json, const Drawing& d, const RunSummary& run) {
+  json += "{\n  \"file\": \"" + EscapeJson(run.source) + "\",\n";
   json += Format("  \"width\": %d,\n  \"height\": %d,\n", d.width, d.height);
   json += "  \"epsilon\": " + run.tolerance + ",\n";
   if (run.singleLine) {
@@ -200,5 +233,23 @@ bool WriteJson(const std::string& path, const Drawing& d, const RunSummary& run)
   }
   json += d.strokes.empty() ? "],\n" : "\n  ],\n";
   json += "  \"penUp\": " + Number(d.penUp) + "\n}\n";
-  return WriteWhole(path, json);
+}
+
+}  // namespace
+
+bool WriteSvg(const std::string& path, const Drawing& d, const RunSummary& run,
+              const std::vector<PixelRun>* underlay) {
+  return WriteStreamed(path, [&](Sink& svg) { Svg(svg, d, run, underlay); });
+}
+
+bool WriteDxf(const std::string& path, const Drawing& d, const RunSummary&) {
+  return WriteStreamed(path, [&](Sink& dxf) { Dxf(dxf, d); });
+}
+
+bool WriteCsv(const std::string& path, const Drawing& d, const RunSummary& run) {
+  return WriteStreamed(path, [&](Sink& csv) { Csv(csv, d, run); });
+}
+
+bool WriteJson(const std::string& path, const Drawing& d, const RunSummary& run) {
+  return WriteStreamed(path, [&](Sink& json) { Json(json, d, run); });
 }

@@ -60,23 +60,26 @@ DrawingStatus VectorizeDrawing(GrayImage& mask, const DrawingOptions& options, D
     if (options.progress) options.progress(stage);
   };
   FillNotchTips(mask);
-  tell("distances");
-  const std::unique_ptr<uint8_t[]> distances = ChamferDistances(mask);
-  if (!distances) return DrawingStatus::kOutOfMemory;
-  tell("thinning");
-  if (!ThinToSkeleton(mask, distances.get())) return DrawingStatus::kOutOfMemory;
-  tell("strokes");
-  StrokeGraph graph = BuildStrokeGraph(mask, distances.get(), {options.minLength});
-  drawing.specks = graph.specks;
-  drawing.spurs = graph.spurs;
-  tell("simplifying");
-  const int scale = FixedPointScale(mask);
-  drawing.strokes.reserve(graph.runs.size());
-  for (const StrokeRun& run : graph.runs) {
-    std::vector<Point> path =
-        CentrelineOf(graph, run, mask.width, mask.height, distances.get(), scale);
-    if (path.empty()) continue;
-    drawing.strokes.push_back(Simplified(path, run.closed, options.epsilon, scale));
+  {
+    // The distances and the graph go before the ordering needs its room.
+    tell("distances");
+    const std::unique_ptr<uint8_t[]> distances = ChamferDistances(mask);
+    if (!distances) return DrawingStatus::kOutOfMemory;
+    tell("thinning");
+    if (!ThinToSkeleton(mask, distances.get())) return DrawingStatus::kOutOfMemory;
+    tell("strokes");
+    const StrokeGraph graph = BuildStrokeGraph(mask, distances.get(), {options.minLength});
+    drawing.specks = graph.specks;
+    drawing.spurs = graph.spurs;
+    tell("simplifying");
+    const int scale = FixedPointScale(mask);
+    drawing.strokes.reserve(graph.runs.size());
+    for (const StrokeRun& run : graph.runs) {
+      std::vector<Point> path =
+          CentrelineOf(graph, run, mask.width, mask.height, distances.get(), scale);
+      if (path.empty()) continue;
+      drawing.strokes.push_back(Simplified(path, run.closed, options.epsilon, scale));
+    }
   }
   tell("ordering");
   if (options.order) OrderStrokes(drawing);

@@ -79,7 +79,6 @@ struct Builder {
         h(height),
         skeleton(static_cast<uint64_t>(width * height)),
         junction(static_cast<uint64_t>(width * height)),
-        visited(static_cast<uint64_t>(width * height)),
         rows(width) {}
 
   int NodeOfJunction(uint32_t i) const { return junctionNode[junction.Rank(i)]; }
@@ -211,6 +210,7 @@ struct Builder {
   }
 
   void WalkBranches() {
+    visited = PixelBits(static_cast<uint64_t>(w * h));  // once the byte mask is gone
     // Reserved at their most; the pages never written cost nothing.
     graph.pool.reserve(skeletonPixels - junctionPixels);  // each other pixel once
     graph.branches.reserve(branchesAtMost + ends.size());
