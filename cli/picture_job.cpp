@@ -95,12 +95,7 @@ Drawing SingleLineDrawing(std::vector<PixelRun>& traced) {
   drawing.width = app.imageWidth;
   drawing.height = app.imageHeight;
   if (app.criticalCount > 0) {
-    Stroke stroke;
-    for (int n = 0; n < app.criticalCount; ++n) {
-      stroke.points.push_back({static_cast<double>(app.criticalPoints[n].x),
-                               static_cast<double>(app.criticalPoints[n].y)});
-    }
-    drawing.strokes.push_back(std::move(stroke));
+    drawing.AddStroke(false, app.criticalPoints, app.criticalPoints + app.criticalCount);
   }
   if (app.chainLength > 0) {
     std::vector<Point> path(static_cast<size_t>(app.chainLength) + 1);
@@ -231,12 +226,9 @@ PictureResult ProcessPicture(const Options& options, const std::string& input) {
     }
     return result;
   }
-  size_t points = 0;
+  const size_t points = drawing.points.size();
   int closed = 0;
-  for (const Stroke& stroke : drawing.strokes) {
-    points += stroke.points.size();
-    closed += stroke.closed;
-  }
+  for (const Stroke& stroke : drawing.strokes) closed += stroke.closed;
   line = input + ": " +
          Trf("%d x %d, %s ink (threshold %d), strokes %d (closed %d), points %d, pen-up %.1f px",
              drawing.width, drawing.height, run.ink == "dark" ? Tr("dark") : Tr("light"),

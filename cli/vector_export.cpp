@@ -108,8 +108,7 @@ const char* ModeName(int emitPrevious) {
 // The points a closed stroke is drawn through: its last point, the first
 // again, is left to the closing.
 size_t DrawnPoints(const Stroke& stroke) {
-  return stroke.closed && stroke.points.size() > 1 ? stroke.points.size() - 1
-                                                   : stroke.points.size();
+  return stroke.closed && stroke.count > 1 ? stroke.count - 1 : stroke.count;
 }
 
 }  // namespace
@@ -149,7 +148,7 @@ void Svg(Sink& svg, const Drawing& d, const RunSummary& run,
     svg += "<path d=\"";
     const size_t n = DrawnPoints(stroke);
     for (size_t i = 0; i < n; ++i) {
-      const PointF& p = stroke.points[i];
+      const DrawnPoint& p = d.Points(stroke)[i];
       svg += (i ? " L" : "M") + Number(p.x + 0.5) + " " + Number(p.y + 0.5);
     }
     svg += stroke.closed ? " Z\"/>\n" : "\"/>\n";
@@ -166,7 +165,7 @@ void Dxf(Sink& dxf, const Drawing& d) {
                   stroke.closed ? 1 : 0);
     const size_t n = DrawnPoints(stroke);
     for (size_t i = 0; i < n; ++i) {
-      const PointF& p = stroke.points[i];
+      const DrawnPoint& p = d.Points(stroke)[i];
       dxf += "0\nVERTEX\n8\n0\n10\n" + Number(p.x) + "\n20\n" + Number(d.height - 1 - p.y) +
              "\n30\n0.0\n";
     }
@@ -191,7 +190,7 @@ void Csv(Sink& csv, const Drawing& d, const RunSummary& run) {
   }
   csv += "stroke,index,x,y\n";
   for (size_t s = 0; s < d.strokes.size(); ++s) {
-    const std::vector<PointF>& points = d.strokes[s].points;
+    const std::span<const DrawnPoint> points = d.Points(d.strokes[s]);
     for (size_t i = 0; i < points.size(); ++i) {
       csv += Format("%zu,%zu,", s, i) + Number(points[i].x) + "," + Number(points[i].y) + "\n";
     }
@@ -211,8 +210,8 @@ void Json(Sink& json, const Drawing& d, const RunSummary& run) {
                    run.report & kTraceChainCut ? "true" : "false",
                    run.report & kSimplifyPointsCut ? "true" : "false");
     json += "  \"points\": [";
-    const std::vector<PointF> none;
-    const std::vector<PointF>& points = d.strokes.empty() ? none : d.strokes[0].points;
+    const std::span<const DrawnPoint> points =
+        d.strokes.empty() ? std::span<const DrawnPoint>() : d.Points(d.strokes[0]);
     for (size_t i = 0; i < points.size(); ++i) {
       json += (i ? ", [" : "[") + Number(points[i].x) + ", " + Number(points[i].y) + "]";
     }
@@ -225,9 +224,9 @@ void Json(Sink& json, const Drawing& d, const RunSummary& run) {
     const Stroke& stroke = d.strokes[s];
     json += s ? ",\n    " : "\n    ";
     json += std::string("{\"closed\": ") + (stroke.closed ? "true" : "false") + ", \"points\": [";
-    for (size_t i = 0; i < stroke.points.size(); ++i) {
-      json +=
-          (i ? ", [" : "[") + Number(stroke.points[i].x) + ", " + Number(stroke.points[i].y) + "]";
+    const std::span<const DrawnPoint> points = d.Points(stroke);
+    for (size_t i = 0; i < points.size(); ++i) {
+      json += (i ? ", [" : "[") + Number(points[i].x) + ", " + Number(points[i].y) + "]";
     }
     json += "]}";
   }

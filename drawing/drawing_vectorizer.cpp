@@ -1,5 +1,6 @@
 #include "drawing/drawing_vectorizer.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "drawing/centreline.h"
@@ -20,11 +21,10 @@ int FixedPointScale(const GrayImage& mask) {
   return scale;
 }
 
-// path: the centreline in fixed point; the fit is written over it.
-Stroke Simplified(std::vector<Point>& path, bool closed, double epsilon, int scale) {
-  const auto unscaled = [&](Point p) {
-    return PointF{static_cast<double>(p.x) / scale, static_cast<double>(p.y) / scale};
-  };
+// Appends the simplified stroke. path: the centreline in fixed point; the
+// fit is written over it.
+void AddSimplified(Drawing& drawing, std::vector<Point>& path, bool closed, double epsilon,
+                   int scale) {
   // A ring smaller than the tolerance still keeps a body: its farthest point.
   Point far = path[0];
   if (closed) {
@@ -36,17 +36,21 @@ Stroke Simplified(std::vector<Point>& path, bool closed, double epsilon, int sca
   }
   const Point first = path[0];
   const int n = static_cast<int>(path.size()) - 1;
-  const int count = SimplifyPoints(path.data(), n, epsilon * scale, 1, path.data(), n + 1);
-  Stroke stroke;
-  stroke.closed = closed;
-  stroke.points.reserve(static_cast<size_t>(count));
-  for (int i = 0; i < count; ++i) stroke.points.push_back(unscaled(path[i]));
-  if (closed && stroke.points.size() < 3 && n >= 2) {
-    stroke.points = {unscaled(first), unscaled(far), unscaled(first)};
-  } else if (stroke.points.size() == 1) {
-    stroke.points.push_back(stroke.points[0]);  // a dot: a stroke of no length
+  path.resize(std::max<size_t>(path.size(), 3));  // room for the fallbacks below
+  int count = SimplifyPoints(path.data(), n, epsilon * scale, 1, path.data(), n + 1);
+  if (closed && count < 3 && n >= 2) {
+    path[0] = first, path[1] = far, path[2] = first;
+    count = 3;
+  } else if (count == 1) {
+    path[1] = path[0];  // a dot: a stroke of no length
+    count = 2;
   }
-  return stroke;
+  Stroke stroke{static_cast<uint32_t>(drawing.points.size()), static_cast<uint32_t>(count), closed};
+  for (int i = 0; i < count; ++i) {
+    drawing.points.push_back({static_cast<float>(static_cast<double>(path[i].x) / scale),
+                              static_cast<float>(static_cast<double>(path[i].y) / scale)});
+  }
+  drawing.strokes.push_back(stroke);
 }
 
 }  // namespace
@@ -78,7 +82,7 @@ DrawingStatus VectorizeDrawing(GrayImage& mask, const DrawingOptions& options, D
       std::vector<Point> path =
           CentrelineOf(graph, run, mask.width, mask.height, distances.get(), scale);
       if (path.empty()) continue;
-      drawing.strokes.push_back(Simplified(path, run.closed, options.epsilon, scale));
+      AddSimplified(drawing, path, run.closed, options.epsilon, scale);
     }
   }
   tell("ordering");

@@ -22,14 +22,13 @@ struct Grid {
   int64_t Row(double y) const {
     return std::clamp<int64_t>(static_cast<int64_t>(y / cell), 0, rows - 1);
   }
-  size_t Cell(const PointF& p) const {
-    return static_cast<size_t>(Row(p.y) * columns + Column(p.x));
-  }
+  size_t Cell(PointF p) const { return static_cast<size_t>(Row(p.y) * columns + Column(p.x)); }
 };
 
-const PointF& EndPoint(const Drawing& d, int end) {
+PointF EndPoint(const Drawing& d, int end) {
   const Stroke& s = d.strokes[end / 2];
-  return end % 2 ? s.points.back() : s.points.front();
+  const DrawnPoint& p = d.points[end % 2 ? s.first + s.count - 1 : s.first];
+  return {p.x, p.y};
 }
 
 }  // namespace
@@ -37,8 +36,8 @@ const PointF& EndPoint(const Drawing& d, int end) {
 double PenUpLength(const Drawing& d) {
   double total = 0;
   for (size_t s = 1; s < d.strokes.size(); ++s) {
-    const PointF& a = d.strokes[s - 1].points.back();
-    const PointF& b = d.strokes[s].points.front();
+    const PointF a = EndPoint(d, static_cast<int>(2 * s - 1));
+    const PointF b = EndPoint(d, static_cast<int>(2 * s));
     total += std::hypot(b.x - a.x, b.y - a.y);
   }
   return total;
@@ -112,7 +111,7 @@ void OrderStrokes(Drawing& d) {
               std::remove_if(cell, cell + grid.live[c], [&](int end) { return done[end / 2]; }) -
               cell);
           for (uint32_t k = 0; k < grid.live[c]; ++k) {
-            const PointF& p = EndPoint(d, cell[k]);
+            const PointF p = EndPoint(d, cell[k]);
             const double distance = std::hypot(p.x - pen.x, p.y - pen.y);
             if (distance < bestDistance) bestDistance = distance, best = cell[k];
           }
@@ -121,10 +120,10 @@ void OrderStrokes(Drawing& d) {
       if (best >= 0 && bestDistance <= static_cast<double>(ring) * grid.cell) break;
       if (ring > grid.columns + grid.rows) break;
     }
-    Stroke& stroke = d.strokes[best / 2];
+    const std::span<DrawnPoint> points = d.Points(d.strokes[best / 2]);
     done[best / 2] = true;
-    if (best % 2) std::reverse(stroke.points.begin(), stroke.points.end());
-    pen = stroke.points.back();
+    if (best % 2) std::reverse(points.begin(), points.end());
+    pen = {points.back().x, points.back().y};
     order.push_back(static_cast<uint32_t>(best / 2));
   }
   grid = Grid{};

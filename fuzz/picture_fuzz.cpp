@@ -57,14 +57,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                                    size % 2 == 0, nullptr};
       if (VectorizeDrawing(image, options, drawing) != DrawingStatus::kOk) return 0;
       for (const Stroke& stroke : drawing.strokes) {
-        Check(stroke.points.size() >= 2, "a stroke has two points");
-        for (const PointF& p : stroke.points) {
+        const std::span<const DrawnPoint> points = drawing.Points(stroke);
+        Check(points.size() >= 2, "a stroke has two points");
+        for (const DrawnPoint& p : points) {
           Check(p.x >= -0.5 && p.y >= -0.5 && p.x <= image.width - 0.5 && p.y <= image.height - 0.5,
                 "points inside the picture");
         }
         if (stroke.closed) {
-          Check(stroke.points.front().x == stroke.points.back().x &&
-                    stroke.points.front().y == stroke.points.back().y,
+          Check(points.front().x == points.back().x && points.front().y == points.back().y,
                 "a closed stroke ends on its first point");
         }
       }

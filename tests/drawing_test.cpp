@@ -49,9 +49,9 @@ Drawing Vectorize(GrayImage mask, double epsilon = 0.001) {
 }
 
 // The largest distance of the stroke's points from the nearest segment.
-double Worst(const Stroke& stroke, const std::vector<Segment>& segments) {
+double Worst(const Drawing& d, const Stroke& stroke, const std::vector<Segment>& segments) {
   double worst = 0;
-  for (const PointF& p : stroke.points) {
+  for (const DrawnPoint& p : d.Points(stroke)) {
     double nearest = 1e9;
     for (const Segment& s : segments) nearest = std::min(nearest, Distance(p.x, p.y, s));
     worst = std::max(worst, nearest);
@@ -69,9 +69,9 @@ TEST(Drawing, StraightStrokesOfEveryWidthFollowTheirCentreAndKeepTheirEnds) {
       ASSERT_EQ(d.strokes.size(), 1u);
       const Stroke& s = d.strokes[0];
       EXPECT_FALSE(s.closed);
-      EXPECT_LE(Worst(s, {line}), 1.0);
+      EXPECT_LE(Worst(d, s, {line}), 1.0);
       // Both ends reached: each within a pixel of the cap's centre.
-      const PointF a = s.points.front(), b = s.points.back();
+      const DrawnPoint a = d.Points(s).front(), b = d.Points(s).back();
       const double ends = std::min(
           std::hypot(a.x - line.ax, a.y - line.ay) + std::hypot(b.x - line.bx, b.y - line.by),
           std::hypot(a.x - line.bx, a.y - line.by) + std::hypot(b.x - line.ax, b.y - line.ay));
@@ -86,11 +86,11 @@ TEST(Drawing, CrossingIsTwoStrokesAndTIsBarAndStem) {
     const std::vector<Segment> x = {{10, 10, 110, 110}, {10, 110, 110, 10}};
     Drawing d = Vectorize(Draw(120, 120, x, width), 1.0);
     EXPECT_EQ(d.strokes.size(), 2u);
-    for (const Stroke& s : d.strokes) EXPECT_LE(Worst(s, x), std::max(2.0, width));
+    for (const Stroke& s : d.strokes) EXPECT_LE(Worst(d, s, x), std::max(2.0, width));
     const std::vector<Segment> t = {{10, 20, 110, 20}, {60, 20, 60, 100}};
     d = Vectorize(Draw(120, 110, t, width), 1.0);
     ASSERT_EQ(d.strokes.size(), 2u);
-    for (const Stroke& s : d.strokes) EXPECT_LE(Worst(s, t), std::max(2.0, width));
+    for (const Stroke& s : d.strokes) EXPECT_LE(Worst(d, s, t), std::max(2.0, width));
   }
 }
 
@@ -106,9 +106,9 @@ TEST(Drawing, RingIsOneClosedStrokeEndingOnItsFirstPoint) {
     ASSERT_EQ(d.strokes.size(), 1u) << width;
     const Stroke& s = d.strokes[0];
     EXPECT_TRUE(s.closed);
-    EXPECT_EQ(s.points.front().x, s.points.back().x);
-    EXPECT_EQ(s.points.front().y, s.points.back().y);
-    EXPECT_LE(Worst(s, ring), 1.5);
+    EXPECT_EQ(d.Points(s).front().x, d.Points(s).back().x);
+    EXPECT_EQ(d.Points(s).front().y, d.Points(s).back().y);
+    EXPECT_LE(Worst(d, s, ring), 1.5);
   }
 }
 
@@ -123,8 +123,8 @@ TEST(Drawing, EvenWidthArmIsNotEatenFromItsEnd) {
   const Drawing d = Vectorize(std::move(mask));
   ASSERT_EQ(d.strokes.size(), 1u);
   const Stroke& s = d.strokes[0];
-  EXPECT_GE(std::fabs(s.points.back().y - s.points.front().y), 47);
-  EXPECT_NEAR(s.points.front().x, 9.5, 0.51);
+  EXPECT_GE(std::fabs(d.Points(s).back().y - d.Points(s).front().y), 47);
+  EXPECT_NEAR(d.Points(s).front().x, 9.5, 0.51);
 }
 
 TEST(Drawing, SpecksAreDroppedAndCounted) {
@@ -140,15 +140,16 @@ TEST(Drawing, SpecksAreDroppedAndCounted) {
 TEST(Drawing, OrderTakesTheNearestEndAndReversesWhereShorter) {
   Drawing d;
   d.width = d.height = 100;
-  d.strokes = {
-      {false, {{90, 0}, {90, 50}}}, {false, {{10, 0}, {50, 0}}}, {false, {{80, 0}, {55, 0}}}};
+  d.AddStroke(false, {{90, 0}, {90, 50}});
+  d.AddStroke(false, {{10, 0}, {50, 0}});
+  d.AddStroke(false, {{80, 0}, {55, 0}});
   const double before = PenUpLength(d);
   OrderStrokes(d);
   EXPECT_LT(PenUpLength(d), before);
   ASSERT_EQ(d.strokes.size(), 3u);
-  EXPECT_EQ(d.strokes[0].points.front().x, 10);
-  EXPECT_EQ(d.strokes[1].points.front().x, 55);  // reversed
-  EXPECT_EQ(d.strokes[2].points.front().y, 0);
+  EXPECT_EQ(d.Points(d.strokes[0]).front().x, 10);
+  EXPECT_EQ(d.Points(d.strokes[1]).front().x, 55);  // reversed
+  EXPECT_EQ(d.Points(d.strokes[2]).front().y, 0);
   EXPECT_DOUBLE_EQ(PenUpLength(d), 5 + 10);
 }
 

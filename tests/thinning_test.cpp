@@ -112,23 +112,27 @@ TEST(Thinning, NotchTipsAreFilledButNotDiagonalGaps) {
 // The grid's search for the nearest end against a search over every
 // stroke: the same order, the same pen-up travel.
 TEST(StrokeOrder, GridFindsTheSameNearestEndsAsAFullSearch) {
+  struct Line {
+    bool closed;
+    std::vector<PointF> points;
+  };
   std::mt19937 random(9);
-  Drawing d;
-  d.width = 500;
-  d.height = 300;
+  std::vector<Line> lines;
   for (int s = 0; s < 300; ++s) {
-    Stroke stroke;
-    stroke.closed = s % 7 == 0;
+    Line line{s % 7 == 0, {}};
     // Real coordinates: no two ends at the same distance from the pen.
     std::uniform_real_distribution<double> across(0, 480), down(0, 280), length(1, 20);
     const double x = across(random), y = down(random);
-    stroke.points = {{x, y}, {x + length(random), y + length(random)}};
-    if (stroke.closed) stroke.points.push_back(stroke.points.front());
-    d.strokes.push_back(stroke);
+    line.points = {{x, y}, {x + length(random), y + length(random)}};
+    if (line.closed) line.points.push_back(line.points.front());
+    lines.push_back(line);
   }
-  Drawing expected = d;
+  Drawing d;
+  d.width = 500;
+  d.height = 300;
+  for (const Line& line : lines) d.AddStroke(line.closed, line.points.begin(), line.points.end());
   // Plain greedy: from the pen, the nearest end of any stroke left.
-  std::vector<Stroke> left = expected.strokes, ordered;
+  std::vector<Line> left = lines, ordered;
   PointF pen{0, 0};
   while (!left.empty()) {
     size_t best = 0;
@@ -137,24 +141,33 @@ TEST(StrokeOrder, GridFindsTheSameNearestEndsAsAFullSearch) {
     for (size_t s = 0; s < left.size(); ++s) {
       for (bool back : {false, true}) {
         if (back && left[s].closed) continue;
-        const PointF& p = back ? left[s].points.back() : left[s].points.front();
+        // As the drawing keeps them: in single precision.
+        const PointF& q = back ? left[s].points.back() : left[s].points.front();
+        const PointF p{static_cast<float>(q.x), static_cast<float>(q.y)};
         const double distance = std::hypot(p.x - pen.x, p.y - pen.y);
         if (distance < nearest) nearest = distance, best = s, reverse = back;
       }
     }
-    Stroke stroke = left[best];
+    Line line = left[best];
     left.erase(left.begin() + static_cast<std::ptrdiff_t>(best));
-    if (reverse) std::reverse(stroke.points.begin(), stroke.points.end());
-    pen = stroke.points.back();
-    ordered.push_back(stroke);
+    if (reverse) std::reverse(line.points.begin(), line.points.end());
+    pen = {static_cast<float>(line.points.back().x), static_cast<float>(line.points.back().y)};
+    ordered.push_back(line);
   }
-  expected.strokes = ordered;
+  Drawing expected;
+  expected.width = d.width;
+  expected.height = d.height;
+  for (const Line& line : ordered) {
+    expected.AddStroke(line.closed, line.points.begin(), line.points.end());
+  }
   OrderStrokes(d);
   ASSERT_EQ(d.strokes.size(), expected.strokes.size());
   EXPECT_NEAR(PenUpLength(d), PenUpLength(expected), 1e-9);
   for (size_t s = 0; s < d.strokes.size(); ++s) {
-    EXPECT_EQ(d.strokes[s].points.front().x, expected.strokes[s].points.front().x) << s;
-    EXPECT_EQ(d.strokes[s].points.front().y, expected.strokes[s].points.front().y) << s;
+    EXPECT_EQ(d.Points(d.strokes[s]).front().x, expected.Points(expected.strokes[s]).front().x)
+        << s;
+    EXPECT_EQ(d.Points(d.strokes[s]).front().y, expected.Points(expected.strokes[s]).front().y)
+        << s;
   }
 }
 
