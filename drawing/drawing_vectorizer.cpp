@@ -78,6 +78,9 @@ DrawingStatus VectorizeDrawing(GrayImage& mask, const DrawingOptions& options, D
     tell("simplifying");
     const int scale = FixedPointScale(mask);
     drawing.strokes.reserve(graph.runs.size());
+    // At most a point a pixel and three a step: reserved rather than grown,
+    // the pages never written cost nothing.
+    drawing.points.reserve(graph.pool.size() + 3 * graph.steps.size() + 3 * graph.runs.size());
     for (const StrokeRun& run : graph.runs) {
       std::vector<Point> path =
           CentrelineOf(graph, run, mask.width, mask.height, distances.get(), scale);

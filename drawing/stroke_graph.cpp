@@ -48,10 +48,11 @@ NodeEnds EndsAtNodes(const StrokeGraph& g) {
 namespace {
 
 // The node a merged node now belongs to.
-int RootNode(std::vector<Node>& nodes, int node) {
-  while (nodes[node].parent >= 0) {
-    const int up = nodes[node].parent;
-    if (nodes[up].parent >= 0) nodes[node].parent = nodes[up].parent;
+// parent: for each node, the node it was merged into, or -1.
+int RootNode(std::vector<int>& parent, int node) {
+  while (parent[node] >= 0) {
+    const int up = parent[node];
+    if (parent[up] >= 0) parent[node] = parent[up];
     node = up;
   }
   return node;
@@ -66,7 +67,7 @@ struct Builder {
   const uint8_t* distances;
   int64_t w, h;
   PixelBits skeleton, junction, visited;
-  std::vector<uint32_t> ends;
+  uint64_t endPixels = 0;
   uint64_t skeletonPixels = 0, junctionPixels = 0;
   uint64_t branchesAtMost = 0;    // walks from junctions and ends
   std::vector<int> junctionNode;  // by the junction's rank
@@ -108,7 +109,7 @@ struct Builder {
         ++skeletonPixels;
         const int n = NeighbourCount(NeighbourCode(s, x, y));
         if (n >= 3) junction.Set(i), ++junctionPixels;
-        if (n <= 1) ends.push_back(i);
+        endPixels += n <= 1;
       }
     }
     junction.CountRanks();
@@ -158,7 +159,7 @@ struct Builder {
       node.sumX += static_cast<double>(i % static_cast<uint64_t>(w));
       node.sumY += static_cast<double>(i / static_cast<uint64_t>(w));
       ++node.pixels;
-      node.maxDistance = std::max<int>(node.maxDistance, distances[i]);
+      node.maxDistance = std::max(node.maxDistance, distances[i]);
       ++j;
     });
     for (int& n : parent) n = -1 - n;
@@ -171,7 +172,6 @@ struct Builder {
   void Walk(uint32_t first, int fromNode, uint32_t prev) {
     Branch b;
     b.from = fromNode;
-    b.first = static_cast<uint32_t>(graph.pool.size());
     uint32_t current = first;
     for (;;) {
       visited.Set(current);
@@ -213,7 +213,7 @@ struct Builder {
     visited = PixelBits(static_cast<uint64_t>(w * h));  // once the byte mask is gone
     // Reserved at their most; the pages never written cost nothing.
     graph.pool.reserve(skeletonPixels - junctionPixels);  // each other pixel once
-    graph.branches.reserve(branchesAtMost + ends.size());
+    graph.branches.reserve(branchesAtMost + endPixels);
     int j = 0;
     junction.ForEach([&](uint64_t i) {
       uint32_t near[8];
@@ -225,44 +225,49 @@ struct Builder {
       }
       ++j;
     });
-    for (uint32_t i : ends) {  // free ends and lone pixels
-      if (!visited.Get(i)) Walk(i, -1, kNone);
-    }
+    // Then from free ends and lone pixels, and what is left are rings.
+    // (A pixel may have been walked since its word was read.)
+    const auto unwalked = [&](size_t k) { return ~visited.Word(k) & ~junction.Word(k); };
+    skeleton.ForEachMasked(unwalked, [&](uint64_t i) {
+      uint32_t near[8];
+      if (!visited.Get(i) && Neighbours(static_cast<uint32_t>(i), near) <= 1) {
+        Walk(static_cast<uint32_t>(i), -1, kNone);
+      }
+    });
     if (graph.pool.size() + junctionPixels == skeletonPixels) return;  // no rings
-    // What is left are rings.
-    skeleton.ForEachMasked([&](size_t k) { return ~visited.Word(k) & ~junction.Word(k); },
-                           [&](uint64_t i) {
-                             if (visited.Get(i)) return;  // walked since the word was read
-                             uint32_t near[8];
-                             Neighbours(static_cast<uint32_t>(i), near);
-                             Walk(static_cast<uint32_t>(i), -1, near[0]);
-                           });
+    skeleton.ForEachMasked(unwalked, [&](uint64_t i) {
+      if (visited.Get(i)) return;
+      uint32_t near[8];
+      Neighbours(static_cast<uint32_t>(i), near);
+      Walk(static_cast<uint32_t>(i), -1, near[0]);
+    });
   }
 };
 
 // Ink components whose skeleton has fewer than minLength pixels, and
 // lone junction clusters with no branch, are dropped and counted.
 void DropSpecks(StrokeGraph& g, int minLength) {
-  std::vector<Node>& nodes = g.nodes;
+  const std::vector<Node>& nodes = g.nodes;
+  std::vector<int> parent(nodes.size(), -1);  // joins the nodes of a component
   for (const Branch& b : g.branches) {
-    if (b.from >= 0 && b.to >= 0 && RootNode(nodes, b.from) != RootNode(nodes, b.to)) {
-      nodes[RootNode(nodes, b.from)].parent = RootNode(nodes, b.to);
+    if (b.from >= 0 && b.to >= 0 && RootNode(parent, b.from) != RootNode(parent, b.to)) {
+      parent[RootNode(parent, b.from)] = RootNode(parent, b.to);
     }
   }
   std::vector<int64_t> size(nodes.size(), 0);
   std::vector<bool> hasBranch(nodes.size(), false);
   for (size_t n = 0; n < nodes.size(); ++n) {
-    size[RootNode(nodes, static_cast<int>(n))] += nodes[n].pixels;
+    size[RootNode(parent, static_cast<int>(n))] += nodes[n].pixels;
   }
   for (const Branch& b : g.branches) {
     const int node = b.from >= 0 ? b.from : b.to;
     if (node < 0) continue;
-    size[RootNode(nodes, node)] += static_cast<int64_t>(g.Pixels(b).size());
-    hasBranch[RootNode(nodes, node)] = true;
+    size[RootNode(parent, node)] += static_cast<int64_t>(g.Pixels(b).size());
+    hasBranch[RootNode(parent, node)] = true;
   }
   std::vector<bool> dropped(nodes.size(), false);
   for (size_t n = 0; n < nodes.size(); ++n) {
-    if (nodes[n].parent < 0 && (size[n] < minLength || !hasBranch[n])) {
+    if (parent[n] < 0 && (size[n] < minLength || !hasBranch[n])) {
       dropped[n] = true;
       ++g.specks;
     }
@@ -270,13 +275,12 @@ void DropSpecks(StrokeGraph& g, int minLength) {
   for (Branch& b : g.branches) {
     const int node = b.from >= 0 ? b.from : b.to;
     if (node >= 0) {
-      b.removed = dropped[RootNode(nodes, node)];
+      b.removed = dropped[RootNode(parent, node)];
     } else if (static_cast<int64_t>(g.Pixels(b).size()) < minLength) {
       b.removed = true;
       ++g.specks;
     }
   }
-  for (Node& node : nodes) node.parent = -1;  // components only; merging comes later
 }
 
 // Pixels that become part of a node, for its centroid.
@@ -353,9 +357,10 @@ void PruneSpurs(StrokeGraph& g, const uint8_t* distances, int64_t width) {
 // Two junctions joined by a branch shorter than the stroke width are one
 // crossing (an X of thick strokes thins to two forks and a bridge).
 void MergeCloseNodes(StrokeGraph& g, int64_t w) {
+  std::vector<int> parent(g.nodes.size(), -1);
   for (Branch& b : g.branches) {
     if (b.removed || b.from < 0 || b.to < 0) continue;
-    const int a = RootNode(g.nodes, b.from), c = RootNode(g.nodes, b.to);
+    const int a = RootNode(parent, b.from), c = RootNode(parent, b.to);
     if (a == c) continue;
     const double width = 2 * std::max(g.nodes[a].Radius(), g.nodes[c].Radius());
     if (static_cast<double>(g.Pixels(b).size()) > width) continue;
@@ -363,8 +368,8 @@ void MergeCloseNodes(StrokeGraph& g, int64_t w) {
     // dense drawing would grow into one node of a hundred branches.
     const double apart =
         std::hypot(g.nodes[a].X() - g.nodes[c].X(), g.nodes[a].Y() - g.nodes[c].Y());
-    const double pixels =
-        static_cast<double>(g.nodes[a].pixels + g.nodes[c].pixels + g.Pixels(b).size());
+    const double pixels = static_cast<double>(g.nodes[a].pixels) + g.nodes[c].pixels +
+                          static_cast<double>(g.Pixels(b).size());
     if (apart > 1.5 * width || pixels > 6 * std::max(width, 2.0)) continue;
     b.removed = true;
     Node& into = g.nodes[a];
@@ -372,11 +377,11 @@ void MergeCloseNodes(StrokeGraph& g, int64_t w) {
     into.sumX += from.sumX, into.sumY += from.sumY, into.pixels += from.pixels;
     into.maxDistance = std::max(into.maxDistance, from.maxDistance);
     AddToNode(into, g.Pixels(b), w);
-    g.nodes[c].parent = a;
+    parent[c] = a;
   }
   for (Branch& b : g.branches) {
-    if (b.from >= 0) b.from = RootNode(g.nodes, b.from);
-    if (b.to >= 0) b.to = RootNode(g.nodes, b.to);
+    if (b.from >= 0) b.from = RootNode(parent, b.from);
+    if (b.to >= 0) b.to = RootNode(parent, b.to);
   }
 }
 
@@ -443,10 +448,25 @@ StrokeGraph BuildStrokeGraph(GrayImage& skeleton, const uint8_t* distances,
     builder.WalkBranches();
     g = std::move(builder.graph);
   }
+  // The walks laid the branches' pixels out one after another.
+  g.firsts.resize(g.branches.size());
+  for (size_t b = 0, at = 0; b < g.branches.size(); at += g.branches[b++].count) {
+    g.firsts[b] = static_cast<uint32_t>(at);
+  }
   DropSpecks(g, options.minLength);
   MergeCloseNodes(g, width);
   AbsorbKnots(g, distances, width);
   PruneSpurs(g, distances, width);
+  // The removed branches go (on noise, a third of them) before the joins
+  // make their arrays by branch.
+  size_t kept = 0;
+  for (size_t b = 0; b < g.branches.size(); ++b) {
+    if (g.branches[b].removed) continue;
+    g.branches[kept] = g.branches[b], g.firsts[kept] = g.firsts[b];
+    ++kept;
+  }
+  g.branches.resize(kept), g.firsts.resize(kept);
+  g.branches.shrink_to_fit(), g.firsts.shrink_to_fit();
   JoinAndRun(g, width);
   return g;
 }

@@ -16,20 +16,18 @@
 // a million little branches makes no million little allocations), and the
 // node at each end (-1 for a free end).
 struct Branch {
-  uint32_t first = 0;  // its pixels: StrokeGraph::pool[first, first + count)
   int from = -1;
   int to = -1;
   // Bit fields: a drawing of noise has a branch for every few pixels.
-  uint32_t count : 30 = 0;
-  uint32_t loop : 1 = 0;  // a ring without nodes: its last pixel touches its first
+  uint32_t count : 30 = 0;  // its pixels: StrokeGraph::pool from the branch's first on
+  uint32_t loop : 1 = 0;    // a ring without nodes: its last pixel touches its first
   uint32_t removed : 1 = 0;
 };
 
 struct Node {
   double sumX = 0, sumY = 0;  // of its pixels: the centroid is sum / pixels
-  int64_t pixels = 0;
-  int maxDistance = 0;  // the largest chamfer distance among its pixels
-  int parent = -1;      // merged into another node when not -1
+  uint32_t pixels = 0;
+  uint8_t maxDistance = 0;  // the largest chamfer distance among its pixels
 
   double X() const { return sumX / pixels; }
   double Y() const { return sumY / pixels; }
@@ -38,8 +36,8 @@ struct Node {
 
 // One branch of a stroke, walked forwards or backwards.
 struct RunStep {
-  int branch;
-  bool reversed;
+  uint32_t branch : 31;
+  uint32_t reversed : 1;
 };
 
 // A stroke as it runs through the graph: branches in order, passing
@@ -66,14 +64,16 @@ struct NodeEnds {
 struct StrokeGraph {
   std::vector<uint32_t> pool;  // every branch's pixels, one after another
   std::vector<Branch> branches;
+  std::vector<uint32_t> firsts;  // where each branch's pixels start in the pool
   std::vector<Node> nodes;
   std::vector<StrokeRun> runs;
   std::vector<RunStep> steps;  // every run's steps, one after another
   int64_t specks = 0;
   int64_t spurs = 0;
 
+  // b: one of this graph's branches.
   std::span<const uint32_t> Pixels(const Branch& b) const {
-    return {pool.data() + b.first, b.count};
+    return {pool.data() + firsts[static_cast<size_t>(&b - branches.data())], b.count};
   }
   std::span<const RunStep> Steps(const StrokeRun& r) const {
     return {steps.data() + r.first, r.count};

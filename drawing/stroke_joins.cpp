@@ -66,7 +66,7 @@ void JoinAndRun(StrokeGraph& g, int64_t width) {
     run.closed = closed;
     while (end >= 0 && !used[end / 2]) {
       used[end / 2] = true;
-      g.steps.push_back({end / 2, end % 2 == 1});
+      g.steps.push_back({static_cast<uint32_t>(end / 2), end % 2 == 1 ? 1u : 0u});
       end = partner[end ^ 1];
     }
     run.count = static_cast<uint32_t>(g.steps.size() - run.first);
