@@ -12,7 +12,8 @@ cd "$root"
 cmake --preset release >/dev/null && cmake --build --preset release -j2 >/dev/null
 cli=$root/build/release/kwindra-cli
 work=$root/build/bench-drawings
-[ -f "$work/page-tiled.pgm" ] || /usr/bin/python3 bench/make_drawings.py "$work"
+# Remade when the script that draws them is newer.
+[ "$work/noise.pgm" -nt bench/make_drawings.py ] || /usr/bin/python3 bench/make_drawings.py "$work"
 out=$(mktemp -d)
 trap 'rm -rf "$out"' EXIT
 cd "$work"
@@ -36,10 +37,14 @@ fi
 hyperfine -w 1 -r 3 -N "$cli -q -j 1 --svg -o $out $(echo batch/*.pgm)" \
   "$cli -q -j $(nproc) --svg -o $out $(echo batch/*.pgm)"
 echo "Peak memory (the limit: the luminance, 1 byte a pixel, plus 4 bytes a pixel)"
+base=$(/usr/bin/time -v "$cli" --version 2>&1 >/dev/null | awk -F': ' '/Maximum resident/ {print $2}')
+echo "before any picture (--version): $base KiB"
 for picture in spiral a4 page-tiled noise; do
   peak=$(/usr/bin/time -v "$cli" -q --svg -o "$out" "$picture.pgm" 2>&1 >/dev/null |
     awk -F': ' '/Maximum resident/ {print $2}')
   pixels=$(/usr/bin/python3 -c "from PIL import Image; Image.MAX_IMAGE_PIXELS = None; \
 w, h = Image.open('$picture.pgm').size; print(w * h)")
-  echo "$picture: $peak KiB peak, limit $((pixels * 5 / 1024)) KiB ($(awk "BEGIN {printf \"%.2f\", $peak * 1024 / $pixels}") bytes a pixel)"
+  echo "$picture: $peak KiB peak, limit $((pixels * 5 / 1024)) KiB" \
+    "($(awk "BEGIN {printf \"%.2f\", $peak * 1024 / $pixels}") bytes a pixel," \
+    "$(awk "BEGIN {printf \"%.2f\", ($peak - $base) * 1024 / $pixels}") over the program's own)"
 done

@@ -8,7 +8,7 @@ potrace reads too, so both tools read the same file):
   page-1.pgm, page-2.pgm   a 2000 x 2000 drawing and the same drawn 2 x
                larger each way (4 x the pixels, strokes twice as wide)
   page-tiled.pgm  page-1 four times, 2 x 2 (4 x the pixels, the same strokes)
-  noise.pgm    2000 x 2000, half the pixels ink at random
+  noise.pgm    4000 x 4000, half the pixels ink at random
 """
 import math
 import os
@@ -70,6 +70,6 @@ drawing(2000, 2000, 1.0, specks=False).save(os.path.join(out, 'page-1.pgm'))
 drawing(4000, 4000, 2.0, specks=False).save(os.path.join(out, 'page-2.pgm'))
 page = np.array(Image.open(os.path.join(out, 'page-1.pgm')))
 Image.fromarray(np.tile(page, (2, 2))).save(os.path.join(out, 'page-tiled.pgm'))
-noise = (np.random.default_rng(1).random((2000, 2000)) < 0.5) * 255
+noise = (np.random.default_rng(1).random((4000, 4000)) < 0.5) * 255
 Image.fromarray(noise.astype(np.uint8)).save(os.path.join(out, 'noise.pgm'))
 print('benchmark drawings in', out)
