@@ -197,6 +197,12 @@ def skeleton_points(kind, gray):
     else:
         import cv2
         sk = cv2.ximgproc.thinning((mask * 255).astype(np.uint8)) > 0
+    # Specks dropped as the drawing mode drops them: pieces of skeleton
+    # shorter than 3 pixels.
+    from skimage.measure import label
+    pieces = label(sk, connectivity=2)
+    sizes = np.bincount(pieces.ravel())
+    sk = sk & (sizes[pieces] >= 3)
     ys, xs = np.nonzero(sk)
     return np.stack([xs, ys], 1).astype(float)
 
