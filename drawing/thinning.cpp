@@ -60,18 +60,15 @@ int64_t FillNotchTips(GrayImage& mask) {
     uint8_t* row = mask.Row(y);
     const uint8_t* above = mask.Row(y - 1);
     const uint8_t* below = mask.Row(y + 1);
-    for (int64_t x = 1; x + 1 < mask.width; ++x) {
-      // Eight pixels of paper in a row hold no notch tip: skip them at once.
-      uint64_t eight = 0;
-      if (x + 9 < mask.width) std::memcpy(&eight, row + x - 1, 8);
-      if (x + 9 < mask.width && eight == 0) {
-        x += 5;  // the loop adds one; the last two may start a tip's row
-        continue;
-      }
-      if (row[x] || !row[x - 1] || !row[x + 1] || !above[x] || !below[x]) continue;
-      const int corners = !above[x - 1] + !above[x + 1] + !below[x - 1] + !below[x + 1];
+    // A tip is paper just after an ink pixel: the paper between is passed
+    // at once.
+    for (int64_t x = SkipZeros(row, 0, mask.width); x + 2 < mask.width;
+         x = SkipZeros(row, x + 1, mask.width)) {
+      const int64_t c = x + 1;
+      if (row[c] || !row[c + 1] || !above[c] || !below[c]) continue;
+      const int corners = !above[c - 1] + !above[c + 1] + !below[c - 1] + !below[c + 1];
       if (corners == 1) {
-        row[x] = 1;
+        row[c] = 1;
         ++filled;
       }
     }
