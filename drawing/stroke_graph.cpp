@@ -59,6 +59,10 @@ int RootNode(std::vector<int>& parent, int node) {
 }
 
 constexpr uint32_t kNone = UINT32_MAX;
+// The most pixels a branch's count holds. A longer line (only on a picture
+// over a gigapixel) goes on as a branch of its own, which the walk over
+// what is left picks up.
+constexpr uint32_t kMostBranchPixels = (uint32_t{1} << 30) - 1;
 
 // The walk over the skeleton, held in bit maps rather than the byte mask
 // (freed once read): on a picture of noise half the skeleton is junctions,
@@ -197,7 +201,7 @@ struct Builder {
           ++candidates;
         }
       }
-      if (candidates == 1 && next != kNone) {
+      if (candidates == 1 && next != kNone && b.count < kMostBranchPixels) {
         prev = current;
         current = next;
         continue;
