@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 #include <functional>
+#include <span>
 
 #include "cli/file_output.h"
 #include "vectorize/chain_simplifier.h"
@@ -105,10 +106,11 @@ const char* ModeName(int emitPrevious) {
   return emitPrevious ? "previous" : "break";
 }
 
-// The points a closed stroke is drawn through: its last point, the first
-// again, is left to the closing.
-size_t DrawnPoints(const Stroke& stroke) {
-  return stroke.closed && stroke.count > 1 ? stroke.count - 1 : stroke.count;
+// The points a stroke is drawn through: a closed stroke's last point, the
+// first again, is left to the closing.
+std::span<const DrawnPoint> DrawnPoints(const Drawing& d, const Stroke& stroke) {
+  const std::span<const DrawnPoint> points = d.Points(stroke);
+  return stroke.closed && points.size() > 1 ? points.first(points.size() - 1) : points;
 }
 
 }  // namespace
@@ -146,10 +148,10 @@ void Svg(Sink& svg, const Drawing& d, const RunSummary& run,
   svg += "stroke-linejoin=\"round\" stroke-linecap=\"round\">\n";
   for (const Stroke& stroke : d.strokes) {
     svg += "<path d=\"";
-    const size_t n = DrawnPoints(stroke);
-    for (size_t i = 0; i < n; ++i) {
-      const DrawnPoint& p = d.Points(stroke)[i];
-      svg += (i ? " L" : "M") + Number(p.x + 0.5) + " " + Number(p.y + 0.5);
+    const char* command = "M";
+    for (const DrawnPoint& p : DrawnPoints(d, stroke)) {
+      svg += command + Number(p.x + 0.5) + " " + Number(p.y + 0.5);
+      command = " L";
     }
     svg += stroke.closed ? " Z\"/>\n" : "\"/>\n";
   }
@@ -163,9 +165,7 @@ void Dxf(Sink& dxf, const Drawing& d) {
   for (const Stroke& stroke : d.strokes) {
     dxf += Format("0\nPOLYLINE\n8\n0\n66\n1\n10\n0.0\n20\n0.0\n30\n0.0\n70\n%d\n",
                   stroke.closed ? 1 : 0);
-    const size_t n = DrawnPoints(stroke);
-    for (size_t i = 0; i < n; ++i) {
-      const DrawnPoint& p = d.Points(stroke)[i];
+    for (const DrawnPoint& p : DrawnPoints(d, stroke)) {
       dxf += "0\nVERTEX\n8\n0\n10\n" + Number(p.x) + "\n20\n" + Number(d.height - 1 - p.y) +
              "\n30\n0.0\n";
     }

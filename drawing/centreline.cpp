@@ -223,7 +223,7 @@ std::vector<Point> CentrelineOf(const StrokeGraph& g, const StrokeRun& run, int6
       radius = std::max(radius, raster.Radius(pixels[k]));
     }
     if (freeEnd) add(endCap);
-    RestoreCorners(points, begin, points.size(), radius, raster, scale);
+    RestoreCorners(points, begin, radius, raster, scale);
     if (s + 1 == steps.size() && last >= 0) add({g.nodes[last].X(), g.nodes[last].Y()});
   }
   if (run.closed && !points.empty() &&

@@ -17,49 +17,55 @@ struct Line {
   double spread;     // the largest distance of a fitted point from the line
 };
 
-PointF At(const Point& p, int scale) {
-  return FromFixed(p, scale);
-}
-
 // The line through points[from, to) by total least squares: along the
 // larger axis of their scatter.
 Line FitLine(const std::vector<Point>& points, size_t from, size_t to, int scale) {
   const double n = static_cast<double>(to - from);
   double mx = 0, my = 0;
-  for (size_t k = from; k < to; ++k) mx += At(points[k], scale).x, my += At(points[k], scale).y;
+  for (size_t k = from; k < to; ++k)
+    mx += FromFixed(points[k], scale).x, my += FromFixed(points[k], scale).y;
   mx /= n, my /= n;
   double sxx = 0, sxy = 0, syy = 0;
   for (size_t k = from; k < to; ++k) {
-    const PointF p = At(points[k], scale);
+    const PointF p = FromFixed(points[k], scale);
     sxx += (p.x - mx) * (p.x - mx), sxy += (p.x - mx) * (p.y - my), syy += (p.y - my) * (p.y - my);
   }
   const double angle = 0.5 * std::atan2(2 * sxy, sxx - syy);
   Line line{{mx, my}, {std::cos(angle), std::sin(angle)}, 0};
   for (size_t k = from; k < to; ++k) {
-    const PointF p = At(points[k], scale);
+    const PointF p = FromFixed(points[k], scale);
     line.spread = std::max(
         line.spread, std::fabs((p.x - mx) * line.direction.y - (p.y - my) * line.direction.x));
   }
   return line;
 }
 
-// Whether the path turns at k by more than the corner turn, between the
-// chords from `reach` points back and to `reach` points on. No square root:
-// this runs once a point.
+// The chords from `reach` points back to k and from k to `reach` points on.
+struct Chords {
+  double ax, ay, bx, by;
+};
+
+Chords ChordsAt(const std::vector<Point>& points, size_t k, size_t reach) {
+  return {static_cast<double>(points[k].x - points[k - reach].x),
+          static_cast<double>(points[k].y - points[k - reach].y),
+          static_cast<double>(points[k + reach].x - points[k].x),
+          static_cast<double>(points[k + reach].y - points[k].y)};
+}
+
+// Whether the path turns at k by more than the corner turn. No square
+// root: this runs once a point.
 bool TurnsSharply(const std::vector<Point>& points, size_t k, size_t reach) {
-  const double ax = points[k].x - points[k - reach].x, ay = points[k].y - points[k - reach].y;
-  const double bx = points[k + reach].x - points[k].x, by = points[k + reach].y - points[k].y;
-  const double dot = ax * bx + ay * by;
-  return dot <= 0 ||
-         dot * dot < kCornerTurn * kCornerTurn * (ax * ax + ay * ay) * (bx * bx + by * by);
+  const Chords c = ChordsAt(points, k, reach);
+  const double dot = c.ax * c.bx + c.ay * c.by;
+  return dot <= 0 || dot * dot < kCornerTurn * kCornerTurn * (c.ax * c.ax + c.ay * c.ay) *
+                                     (c.bx * c.bx + c.by * c.by);
 }
 
 // The cosine of that turn.
 double TurnCosine(const std::vector<Point>& points, size_t k, size_t reach) {
-  const double ax = points[k].x - points[k - reach].x, ay = points[k].y - points[k - reach].y;
-  const double bx = points[k + reach].x - points[k].x, by = points[k + reach].y - points[k].y;
-  const double lengths = std::sqrt((ax * ax + ay * ay) * (bx * bx + by * by));
-  return lengths > 0 ? (ax * bx + ay * by) / lengths : 1;
+  const Chords c = ChordsAt(points, k, reach);
+  const double lengths = std::sqrt((c.ax * c.ax + c.ay * c.ay) * (c.bx * c.bx + c.by * c.by));
+  return lengths > 0 ? (c.ax * c.bx + c.ay * c.by) / lengths : 1;
 }
 
 // Sizes, in points, for a stroke of this half width: the arms' lines are
@@ -86,8 +92,10 @@ bool CornerVertex(const std::vector<Point>& points, size_t k, Reach reach, const
   if (a.spread > kArmSpread || b.spread > kArmSpread) return false;
   // Arm a runs into the corner, arm b out of it.
   PointF ua = a.direction, ub = b.direction;
-  const PointF aFrom = At(points[k - reach.far], scale), aTo = At(points[k - reach.near], scale);
-  const PointF bFrom = At(points[k + reach.near], scale), bTo = At(points[k + reach.far], scale);
+  const PointF aFrom = FromFixed(points[k - reach.far], scale),
+               aTo = FromFixed(points[k - reach.near], scale);
+  const PointF bFrom = FromFixed(points[k + reach.near], scale),
+               bTo = FromFixed(points[k + reach.far], scale);
   if ((aTo.x - aFrom.x) * ua.x + (aTo.y - aFrom.y) * ua.y < 0) ua = {-ua.x, -ua.y};
   if ((bTo.x - bFrom.x) * ub.x + (bTo.y - bFrom.y) * ub.y < 0) ub = {-ub.x, -ub.y};
   const double cross = ua.x * ub.y - ua.y * ub.x;
@@ -117,8 +125,9 @@ bool CornerVertex(const std::vector<Point>& points, size_t k, Reach reach, const
 
 }  // namespace
 
-size_t RestoreCorners(std::vector<Point>& points, size_t begin, size_t end, double radius,
-                      const InkRaster& r, int scale) {
+void RestoreCorners(std::vector<Point>& points, size_t begin, double radius, const InkRaster& r,
+                    int scale) {
+  const size_t end = points.size();
   struct Corner {
     size_t from, to;  // the points [from, to) give way to the vertex
     Point vertex;
@@ -148,7 +157,7 @@ size_t RestoreCorners(std::vector<Point>& points, size_t begin, size_t end, doub
       k = j;
     }
   }
-  if (corners.empty()) return end;
+  if (corners.empty()) return;
   // Compact in place: each corner's points become its vertex.
   size_t out = corners.front().from, in = out;
   for (const Corner& c : corners) {
@@ -156,10 +165,8 @@ size_t RestoreCorners(std::vector<Point>& points, size_t begin, size_t end, doub
     points[out++] = c.vertex;
     in = c.to;
   }
-  while (in < points.size()) points[out++] = points[in++];
-  const size_t removed = points.size() - out;
+  while (in < end) points[out++] = points[in++];
   points.resize(out);
-  return end - removed;
 }
 
 size_t StraightestPixel(const std::vector<Point>& pixels, const InkRaster& r) {

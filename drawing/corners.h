@@ -9,13 +9,13 @@
 #include "document/app_state.h"
 #include "drawing/ink_probe.h"
 
-// points[begin, end): one branch's centred points in order, in fixed point
-// (pixel coordinates times scale); radius: the branch's largest half width. Where they turn sharply
-// between two straight arms whose lines meet at the centre of a round join, the points between the
-// arms give way to that vertex. Returns the new end; the points after `end` move up behind it.
-// Linear in the points.
-size_t RestoreCorners(std::vector<Point>& points, size_t begin, size_t end, double radius,
-                      const InkRaster& r, int scale);
+// points from begin on: one branch's centred points in order, in fixed
+// point (pixel coordinates times scale); radius: the branch's largest half
+// width. Where they turn sharply between two straight arms whose lines meet
+// at the centre of a round join, the points between the arms give way to
+// that vertex. Linear in the points.
+void RestoreCorners(std::vector<Point>& points, size_t begin, double radius, const InkRaster& r,
+                    int scale);
 
 // Where a closed branch of these pixels is best cut open: in the middle of
 // its straightest stretch, so that no corner lies across the cut.

@@ -2,9 +2,12 @@
 
 #include <algorithm>
 #include <cmath>
+#include <ranges>
+#include <span>
 
 #include "drawing/centreline.h"
 #include "drawing/distance_map.h"
+#include "drawing/fixed_point.h"
 #include "drawing/stroke_graph.h"
 #include "drawing/stroke_order.h"
 #include "drawing/thinning.h"
@@ -45,12 +48,9 @@ void AddSimplified(Drawing& drawing, std::vector<Point>& path, bool closed, doub
     path[1] = path[0];  // a dot: a stroke of no length
     count = 2;
   }
-  Stroke stroke{static_cast<uint32_t>(drawing.points.size()), static_cast<uint32_t>(count), closed};
-  for (int i = 0; i < count; ++i) {
-    drawing.points.push_back({static_cast<float>(static_cast<double>(path[i].x) / scale),
-                              static_cast<float>(static_cast<double>(path[i].y) / scale)});
-  }
-  drawing.strokes.push_back(stroke);
+  const auto unscaled = std::span(path.data(), static_cast<size_t>(count)) |
+                        std::views::transform([scale](Point p) { return FromFixed(p, scale); });
+  drawing.AddStroke(closed, unscaled.begin(), unscaled.end());
 }
 
 }  // namespace

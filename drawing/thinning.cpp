@@ -120,10 +120,11 @@ bool ThinToSkeleton(GrayImage& mask, const uint8_t* distances) {
   constexpr int kSideBit[4] = {2, 6, 0, 4};  // N, S, E, W in the ring
   // The frame's pixels are marked, so that all others read their
   // neighbours straight from the index, with no row and column.
-  for (int64_t x = 0; x < w; ++x)
-    m[x] |= m[x] ? kEdge : 0, m[(height - 1) * w + x] |= m[(height - 1) * w + x] ? kEdge : 0;
-  for (int64_t y = 0; y < height; ++y)
-    m[y * w] |= m[y * w] ? kEdge : 0, m[y * w + w - 1] |= m[y * w + w - 1] ? kEdge : 0;
+  const auto markEdge = [&](int64_t i) {
+    if (m[i]) m[i] |= kEdge;
+  };
+  for (int64_t x = 0; x < w; ++x) markEdge(x), markEdge((height - 1) * w + x);
+  for (int64_t y = 0; y < height; ++y) markEdge(y * w), markEdge(y * w + w - 1);
   const RowFinder rows(w);
   int64_t offset[8];
   for (int k = 0; k < 8; ++k) offset[k] = kRingY[k] * w + kRingX[k];
