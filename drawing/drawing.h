@@ -42,12 +42,12 @@ struct Drawing {
   std::span<DrawnPoint> Points(const Stroke& s) { return {points.data() + s.first, s.count}; }
 
   // Appends a stroke through the points of [begin, end) (anything with x
-  // and y; the iterator need not have ->).
+  // and y).
   template <class Iterator>
   void AddStroke(bool closed, Iterator begin, Iterator end) {
     Stroke s{static_cast<uint32_t>(points.size()), 0, closed};
     for (Iterator p = begin; p != end; ++p) {
-      points.push_back({static_cast<float>((*p).x), static_cast<float>((*p).y)});
+      points.push_back({static_cast<float>(p->x), static_cast<float>(p->y)});
     }
     s.count = static_cast<uint32_t>(points.size() - s.first);
     strokes.push_back(s);

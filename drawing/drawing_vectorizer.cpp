@@ -2,8 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <ranges>
-#include <span>
 
 #include "drawing/centreline.h"
 #include "drawing/distance_map.h"
@@ -48,9 +46,13 @@ void AddSimplified(Drawing& drawing, std::vector<Point>& path, bool closed, doub
     path[1] = path[0];  // a dot: a stroke of no length
     count = 2;
   }
-  const auto unscaled = std::span(path.data(), static_cast<size_t>(count)) |
-                        std::views::transform([scale](Point p) { return FromFixed(p, scale); });
-  drawing.AddStroke(closed, unscaled.begin(), unscaled.end());
+  // Written straight into the drawing: a stroke may have millions of points.
+  drawing.strokes.push_back(
+      {static_cast<uint32_t>(drawing.points.size()), static_cast<uint32_t>(count), closed});
+  for (int i = 0; i < count; ++i) {
+    const PointF p = FromFixed(path[i], scale);
+    drawing.points.push_back({static_cast<float>(p.x), static_cast<float>(p.y)});
+  }
 }
 
 }  // namespace
