@@ -207,13 +207,17 @@ bool ReadRows(std::FILE* file, const Bmp& bmp, GrayImage& image, bool useAlpha, 
 }
 
 // Run-length data, bottom-up; pixels that the runs skip keep the colour
-// of palette entry 0.
+// of palette entry 0. A row filled without its end-of-line mark goes on at
+// the start of the next one, as Windows and the other readers take it
+// (some encoders write no mark after a full row); the wrap waits for the
+// next pixel, so a full row that has its mark moves down only once.
 bool ReadRunLengths(std::FILE* file, const Bmp& bmp, GrayImage& image, DecodeResult& result) {
   std::fill(image.pixels.get(), image.pixels.get() + image.PixelCount(), bmp.paletteLuminance[0]);
   const bool four = bmp.compression == kRle4;
   int64_t x = 0, y = bmp.height - 1;
   const auto put = [&](uint32_t index) {
-    if (x < bmp.width && y >= 0) image.Row(y)[x] = bmp.paletteLuminance[index];
+    if (x >= bmp.width) x = 0, --y;
+    if (y >= 0) image.Row(y)[x] = bmp.paletteLuminance[index];
     ++x;
   };
   const auto cut = [&] { return Damaged(result, "run-length data cut short"); };

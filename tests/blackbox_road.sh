@@ -14,36 +14,69 @@ trap 'rm -rf "$work"' EXIT
 python3 "$root/scripts/make-examples.py" "$work"
 dos() { echo "Z:${1//\//\\}"; }
 
+# Every step waits for what it needs (a window, the keyboard focus, a file,
+# a pixel on screen) rather than sleeping a fixed time: a busy machine only
+# makes the road slower, never wrong.
+until_true() {  # SECONDS WHAT COMMAND...: polls the command until it succeeds
+  local limit=$1 what=$2
+  shift 2
+  for _ in $(seq $((limit * 20))); do
+    "$@" && return 0
+    sleep 0.05
+  done
+  echo "waited ${limit} s in vain for $what"
+  exit 1
+}
+focused() { [ "$(xdotool getwindowfocus 2>/dev/null)" = "$1" ]; }
+# A window whose title matches, shown and holding the keyboard.
+wait_window() {
+  local id
+  id=$(timeout 20 xdotool search --sync --onlyvisible --name "$1" | head -1) ||
+    { echo "no window $1"; exit 1; }
+  until_true 20 "the focus in $1" focused "$id"
+}
+gone() { ! xdotool search --onlyvisible --name "$1" >/dev/null 2>&1; }
+# The chooser or box closed and the main window holds the keyboard again.
+back_to_main() {
+  until_true 20 "$1 to close" gone "$1"
+  until_true 20 "the focus back in the main window" focused "$main"
+}
+
 "$WINE64" "$exe" </dev/null >/dev/null 2>&1 &
 pid=$!
-timeout 20 xdotool search --sync --onlyvisible --name 'Kwindra' >/dev/null
-sleep 0.5
+timeout 20 xdotool search --sync --onlyvisible --name '^Kwindra' >/dev/null ||
+  { echo "no main window"; exit 1; }
+main=$(xdotool search --onlyvisible --name '^Kwindra' | head -1)
+# With no window manager nothing gives the new window the keyboard.
+xdotool windowfocus --sync "$main"
+until_true 20 "the focus in the main window" focused "$main"
 # Each sample: load it through the open chooser, "Licz", save it through
 # the save chooser; the overlay is switched on (and photographed) once.
+red_on_screen() {
+  import -window root "$work/shot.png"
+  red=$(convert "$work/shot.png" -crop 700x600+0+0 txt:- | grep -c '#FF0000' || true)
+  [ "$red" -gt 100 ]
+}
+saved_whole() { [ -f "$1" ] && [ "$(stat -c %s "$1")" = "$2" ]; }
 for name in l-shape spiral curve; do
   xdotool key F10 Down Return  # Plik > Wczytaj rysunek
-  timeout 10 xdotool search --sync --onlyvisible --name 'Otw' >/dev/null
-  sleep 0.5
+  wait_window 'Otw'
   xdotool type "$(dos "$work/$name.bmp")"
   xdotool key Return
-  sleep 1.5
+  back_to_main 'Otw'
+  # The menu's keys queue behind the load and the computation in the
+  # window's own message loop.
   xdotool key F10 Right Down Return  # Akcja > Licz
-  sleep 1.5
   if [ "$name" = l-shape ]; then
     xdotool key F10 Right Down Down Return  # Akcja > Połącz liniami
-    sleep 1
-    import -window root "$work/shot.png"
+    until_true 20 "the overlay on screen" red_on_screen
   fi
   xdotool key F10 Down Down Return  # Plik > Zapisz aktualny obrazek
-  timeout 10 xdotool search --sync --onlyvisible --name 'Zapisz' >/dev/null
-  sleep 0.5
+  wait_window 'Zapisz'
   xdotool type "$(dos "$work/saved-$name.bmp")"
   xdotool key Return
-  size=$(stat -c %s "$work/$name.bmp")
-  for _ in $(seq 50); do
-    [ -f "$work/saved-$name.bmp" ] && [ "$(stat -c %s "$work/saved-$name.bmp")" = "$size" ] && break
-    sleep 0.1
-  done
+  back_to_main 'Zapisz'
+  until_true 20 "saved-$name.bmp" saved_whole "$work/saved-$name.bmp" "$(stat -c %s "$work/$name.bmp")"
 done
 # A palette picture through the open chooser: the warning, and the window
 # keeps the size of the picture before it.
@@ -53,17 +86,14 @@ data = bytearray(open(sys.argv[1], 'rb').read())
 data[28] = 8
 open(sys.argv[2], 'wb').write(data)
 PY
-main=$(xdotool search --onlyvisible --name '^Kwindra' | head -1)
 before=$(xdotool getwindowgeometry "$main" | grep Geometry)
 xdotool key F10 Down Return  # Plik > Wczytaj rysunek
-timeout 10 xdotool search --sync --onlyvisible --name 'Otw' >/dev/null
-sleep 0.5
+wait_window 'Otw'
 xdotool type "$(dos "$work/palette.bmp")"
 xdotool key Return
-timeout 10 xdotool search --sync --onlyvisible --name '^Uwaga!$' >/dev/null ||
-  { echo "no warning for the palette picture"; exit 1; }
+wait_window '^Uwaga!$'
 xdotool key Return
-sleep 1
+back_to_main '^Uwaga!$'
 after=$(xdotool getwindowgeometry "$main" | grep Geometry)
 [ "$before" = "$after" ] || { echo "palette load resized the window: $before -> $after"; exit 1; }
 # A name longer than the chooser's buffer (258 characters with the folder,
@@ -71,15 +101,13 @@ after=$(xdotool getwindowgeometry "$main" | grep Geometry)
 # (Names of 260 characters and more crash Wine's own chooser; Windows's
 # returns the same failure.)
 xdotool key F10 Down Down Return  # Plik > Zapisz aktualny obrazek
-timeout 10 xdotool search --sync --onlyvisible --name 'Zapisz' >/dev/null
-sleep 0.5
+wait_window 'Zapisz'
 long=$(printf 'd%.0s' $(seq $((251 - ${#work})))).bmp
 xdotool type "$(dos "$work/$long")"
 xdotool key Return
-timeout 10 xdotool search --sync --onlyvisible --name '^Uwaga!$' >/dev/null ||
-  { echo "no message for the failed chooser"; exit 1; }
+wait_window '^Uwaga!$'
 xdotool key Return
-sleep 0.5
+back_to_main '^Uwaga!$'
 [ ! -e "$work/$long" ] || { echo "a file was saved under the long name"; exit 1; }
 xdotool key F10 Down Up Return  # Plik > Koniec
 status=0
@@ -117,7 +145,4 @@ if [ -n "${KWINDRA_CLI:-}" ]; then
 else
   echo "KWINDRA_CLI not set: the comparison with the command line is skipped"
 fi
-# The overlay on screen: red polyline pixels over the picture.
-red=$(convert "$work/shot.png" -crop 700x600+0+0 txt:- | grep -c '#FF0000' || true)
-[ "$red" -gt 100 ] || { echo "no overlay on screen ($red red pixels)"; exit 1; }
-echo "road passed: saved file checked, $red red overlay pixels"
+echo "road passed: saved files checked, $red red overlay pixels on screen"

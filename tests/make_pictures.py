@@ -277,6 +277,33 @@ def bmp_cases():
     exp = [lum(*palette[i]) for row in idx for i in row]
     save('bmp-rle8.bmp', bmp_file(info40(W, H, 8, 1, len(rle8), 16), pal, bytes(rle8)), exp)
     save('bmp-rle4.bmp', bmp_file(info40(W, H, 4, 2, len(rle4), 16), pal, bytes(rle4)), exp)
+    # The same pixels as one stream with no line ends: runs and literals
+    # cross the row ends and go on at the start of the next row.
+    stream = [i for row in idx[::-1] for i in row]
+    rle8, rle4 = bytearray(), bytearray()
+    at = 0
+    while at < len(stream):
+        n = min(rng.randrange(3, 2 * W), len(stream) - at)
+        if n >= 3 and rng.random() < 0.5:
+            lit = stream[at:at + n]
+            rle8 += bytes((0, n)) + bytes(lit) + b'\0' * (n % 2)
+            packed = pack_row(lit, 4)
+            rle4 += bytes((0, n)) + packed + b'\0' * (len(packed) % 2)
+        else:
+            n = min(n, 255)
+            v = rng.randrange(1, 16)
+            stream[at:at + n] = [v] * n
+            rle8 += bytes((n, v))
+            rle4 += bytes((n, (v << 4) | v))
+        at += n
+    rle8 += b'\0\1'
+    rle4 += b'\0\1'
+    rows = [stream[y * W:(y + 1) * W] for y in range(H)][::-1]
+    exp = [lum(*palette[i]) for row in rows for i in row]
+    save('bmp-rle8-wrapping.bmp', bmp_file(info40(W, H, 8, 1, len(rle8), 16), pal, bytes(rle8)),
+         exp)
+    save('bmp-rle4-wrapping.bmp', bmp_file(info40(W, H, 4, 2, len(rle4), 16), pal, bytes(rle4)),
+         exp)
     good = bmp_file(info40(W, H, 24), b'', bmp_rows(rgb, 24, enc24))
     truncations('bmp-broken.bmp', good, (10, 30, 60, len(good) // 2))
     truncations('bmp-rle8-broken.bmp', bmp_file(info40(W, H, 8, 1, len(rle8), 16), pal,

@@ -43,10 +43,13 @@ std::wstring TextOf(HWND window) {
   return buffer;
 }
 
+// The dialog waiting for an answer: a message box over a dialog disables
+// its owner, so the enabled one is on top, whatever order the windows are
+// listed in.
 BOOL CALLBACK FindDialog(HWND window, LPARAM result) {
   wchar_t className[32] = L"";
   GetClassNameW(window, className, 32);
-  if (IsWindowVisible(window) && std::wstring(className) == L"#32770") {
+  if (IsWindowVisible(window) && IsWindowEnabled(window) && std::wstring(className) == L"#32770") {
     *reinterpret_cast<HWND*>(result) = window;
     return FALSE;
   }
