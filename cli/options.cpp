@@ -12,16 +12,18 @@ namespace {
 
 constexpr char kUsage[] =
     N_("Usage: kwindra-cli [options] picture...\n"
-       "Vectorizes each picture (PNG, JPEG, TIFF, BMP, PBM/PGM/PPM): a luminance\n"
-       "threshold separates the ink, the strokes are thinned to their centrelines,\n"
-       "split at junctions and simplified; every centreline point of a stroke lies\n"
-       "within the tolerance of its polyline.\n"
+       "Vectorizes each picture (PNG, JPEG, TIFF, BMP, PBM/PGM/PPM): the ink is\n"
+       "told from the paper around it (scans and photos in uneven light alike),\n"
+       "the strokes are thinned to their centrelines, split at junctions and\n"
+       "simplified; every centreline point of a stroke lies within the tolerance\n"
+       "of its polyline.\n"
        "\n"
        "  -e, --epsilon PIXELS   tolerance in pixels, to 0.001 (default 1)\n"
        "      --ink KIND         auto, dark or light: dark ink, light ink, or (auto)\n"
-       "                         the smaller of the two luminance classes (default auto)\n"
-       "      --threshold LEVEL  0 to 255 or otsu (default): light ink is above the\n"
-       "                         threshold, dark ink at or below it\n"
+       "                         whichever stands out from the paper (default auto)\n"
+       "      --threshold LEVEL  auto (default): against the paper around each pixel;\n"
+       "                         otsu, or 0 to 255: one threshold for the whole\n"
+       "                         picture, light ink above it, dark ink at or below\n"
        "      --max-pixels N     larger pictures are refused (default 1000000000)\n"
        "      --min-length N     drops specks whose centreline is shorter than N pixels\n"
        "                         (default 3)\n"
@@ -115,12 +117,14 @@ int TakeOption(const std::string& name, const std::string& value, Options& o) {
       return UsageError(std::string(Tr("Invalid kind of ink (auto, dark, light): ")) + value);
     }
   } else if (name == "--threshold") {
-    if (value == "otsu") {
-      o.ink.threshold = -1;
+    if (value == "auto") {
+      o.ink.threshold = kThresholdLocal;
+    } else if (value == "otsu") {
+      o.ink.threshold = kThresholdOtsu;
     } else if (ParseCount(value, 255, n)) {
       o.ink.threshold = static_cast<int>(n);
     } else {
-      return UsageError(std::string(Tr("Invalid threshold (0 to 255 or otsu): ")) + value);
+      return UsageError(std::string(Tr("Invalid threshold (auto, otsu or 0 to 255): ")) + value);
     }
   } else if (name == "--max-pixels") {
     if (!ParseCount(value, UINT64_MAX / 2, o.limits.maxPixels) || o.limits.maxPixels == 0) {

@@ -130,18 +130,19 @@ bool RunDrawing(const Options& options, const std::string& input, RunSummary& ru
     return false;
   }
   GrayImage& image = decoded.image;
-  const InkDecision ink = DecideInk(LuminanceHistogram(image), options.ink);
+  const InkDecision ink = DecideInkMask(image, options.ink);
   if (!ink.found) {
-    complaints.push_back(input + ": " +
-                         (ink.threshold < 0
-                              ? std::string(Tr("No ink: the whole picture has one luminance"))
-                              : Trf("No ink: the threshold %d leaves the whole picture on one side",
-                                    ink.threshold)));
+    complaints.push_back(
+        input + ": " +
+        (ink.threshold < 0 ? std::string(Tr("No ink: the whole picture has one luminance"))
+         : ink.local       ? std::string(Tr("No ink: nothing stands out from the paper"))
+                           : Trf("No ink: the threshold %d leaves the whole picture on one side",
+                                 ink.threshold)));
     return false;
   }
   run.ink = ink.dark ? "dark" : "light";
   run.threshold = ink.threshold;
-  MakeInkMask(image, ink);
+  run.localThreshold = ink.local;
   if (options.mask) {
     const std::string path = OutputPath(options, input, ".mask.png");
     if (!WriteMaskPng(path, image))
@@ -229,10 +230,13 @@ PictureResult ProcessPicture(const Options& options, const std::string& input) {
   const size_t points = drawing.points.size();
   int closed = 0;
   for (const Stroke& stroke : drawing.strokes) closed += stroke.closed;
+  const char* kind = run.ink == "dark" ? Tr("dark") : Tr("light");
+  const std::string ink = run.localThreshold
+                              ? Trf("%s ink (threshold %d against the paper)", kind, run.threshold)
+                              : Trf("%s ink (threshold %d)", kind, run.threshold);
   line = input + ": " +
-         Trf("%d x %d, %s ink (threshold %d), strokes %d (closed %d), points %d, pen-up %.1f px",
-             drawing.width, drawing.height, run.ink == "dark" ? Tr("dark") : Tr("light"),
-             run.threshold, static_cast<int>(drawing.strokes.size()), closed,
+         Trf("%d x %d, %s, strokes %d (closed %d), points %d, pen-up %.1f px", drawing.width,
+             drawing.height, ink.c_str(), static_cast<int>(drawing.strokes.size()), closed,
              static_cast<int>(points), drawing.penUp);
   if (drawing.specks > 0 || drawing.spurs > 0) {
     line += Trf(", specks dropped %lld, spurs pruned %lld", static_cast<long long>(drawing.specks),

@@ -185,7 +185,8 @@ void Csv(Sink& csv, const Drawing& d, const RunSummary& run) {
     const std::string reports = ReportWords(run.report, " ");
     csv += "# reports: " + (reports.empty() ? std::string("none") : reports) + "\n";
   } else {
-    csv += "# ink: " + run.ink + Format("\n# threshold: %d\n", run.threshold);
+    csv += "# ink: " + run.ink + Format("\n# threshold: %d", run.threshold) +
+           (run.localThreshold ? " against the paper\n" : "\n");
     csv += "# pen-up: " + Number(d.penUp) + "\n";
   }
   csv += "stroke,index,x,y\n";
@@ -218,6 +219,8 @@ void Json(Sink& json, const Drawing& d, const RunSummary& run) {
     json += "],\n";
   } else {
     json += "  \"ink\": \"" + run.ink + Format("\",\n  \"threshold\": %d,\n", run.threshold);
+    json += std::string("  \"thresholdAgainstPaper\": ") + (run.localThreshold ? "true" : "false") +
+            ",\n";
   }
   json += "  \"strokes\": [";
   for (size_t s = 0; s < d.strokes.size(); ++s) {

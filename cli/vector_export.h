@@ -10,10 +10,11 @@
 
 // What one run of the command-line program found, beside the strokes.
 struct RunSummary {
-  std::string source;     // the input file as given
-  std::string tolerance;  // epsilon as a decimal with three places
-  std::string ink;        // "dark" or "light"; empty in the single-line mode
-  int threshold = 0;      // the ink's luminance threshold
+  std::string source;           // the input file as given
+  std::string tolerance;        // epsilon as a decimal with three places
+  std::string ink;              // "dark" or "light"; empty in the single-line mode
+  int threshold = 0;            // the ink's luminance threshold
+  bool localThreshold = false;  // the threshold is against the paper around
   // The single-line mode's own record: the window program's run.
   bool singleLine = false;
   int emitPrevious = 1;  // 1: the menu's "Licz", 0: the break pixels

@@ -1,5 +1,7 @@
 #include "ink/ink_mask.h"
 
+#include "ink/local_ink.h"
+
 Histogram LuminanceHistogram(const GrayImage& image) {
   // Four tables so that runs of equal pixels do not wait on one counter.
   uint64_t counts[4][256] = {};
@@ -72,4 +74,11 @@ void MakeInkMask(GrayImage& image, const InkDecision& decision) {
   } else {
     for (uint64_t i = 0; i < n; ++i) p[i] = p[i] > t;
   }
+}
+
+InkDecision DecideInkMask(GrayImage& image, const InkOptions& options) {
+  if (options.threshold == kThresholdLocal) return MakeLocalInkMask(image, options.kind);
+  const InkDecision decision = DecideInk(LuminanceHistogram(image), options);
+  if (decision.found) MakeInkMask(image, decision);
+  return decision;
 }

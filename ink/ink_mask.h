@@ -1,6 +1,7 @@
-// Which pixels of a luminance picture are ink: a threshold (Otsu's by
-// default) splits the picture in two classes, and the ink is the dark or
-// the light one, by default the smaller.
+// Which pixels of a luminance picture are ink by one threshold for the
+// whole picture (Otsu's, or a given one): it splits the picture in two
+// classes, and the ink is the dark or the light one, by default the
+// smaller. (ink/local_ink.h decides against the paper around each pixel.)
 #pragma once
 
 #include <array>
@@ -10,9 +11,12 @@
 
 enum class InkKind { kAuto, kDark, kLight };
 
+constexpr int kThresholdOtsu = -1;
+constexpr int kThresholdLocal = -2;
+
 struct InkOptions {
   InkKind kind = InkKind::kAuto;
-  int threshold = -1;  // 0 to 255; -1 for Otsu's
+  int threshold = kThresholdLocal;  // 0 to 255, or one of the two above
 };
 
 using Histogram = std::array<uint64_t, 256>;
@@ -21,6 +25,7 @@ struct InkDecision {
   bool found = false;  // false when the threshold leaves one class only
   bool dark = true;    // dark ink is luminance <= threshold, light ink above it
   int threshold = 0;
+  bool local = false;  // the threshold is relative to the paper around
   uint64_t inkPixels = 0;
 };
 
@@ -35,3 +40,8 @@ InkDecision DecideInk(const Histogram& histogram, const InkOptions& options);
 
 // Rewrites the luminance in place as the mask: 1 for ink, 0 for paper.
 void MakeInkMask(GrayImage& image, const InkDecision& decision);
+
+// The ink by the options: against the paper around each pixel (the
+// default), or one threshold for the whole picture. Rewrites the luminance
+// in place as the mask.
+InkDecision DecideInkMask(GrayImage& image, const InkOptions& options);

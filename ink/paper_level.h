@@ -1,0 +1,39 @@
+// The paper's own luminance across a picture, on a coarse grid: light
+// falling off, vignetting and shadows change slowly, strokes do not.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "decode/gray_image.h"
+
+// Luminance percentiles of each cell of a grid over the picture.
+struct CellStatistics {
+  int32_t cell = 16;  // pixels a side
+  int32_t columns = 0;
+  int32_t rows = 0;
+  std::vector<uint8_t> low;   // the 25th percentile a cell, row-major
+  std::vector<uint8_t> high;  // the 75th
+  std::vector<uint8_t> median;
+};
+
+// One pass over the picture; memory a row of cells' histograms.
+CellStatistics MeasureCells(const GrayImage& image, int32_t cell);
+
+// The paper's luminance a cell, from the cells' levels in which ink is
+// darker than paper (light ink: invert both first): a closing (largest
+// then smallest over radius cells either way) takes away ink narrower than
+// the window and keeps the slopes and edges of the lighting as they are.
+std::vector<uint8_t> PaperLevels(const std::vector<uint8_t>& levels, int32_t columns, int32_t rows,
+                                 int32_t radius);
+
+// The median of the levels within radius cells either way (of the medians
+// along rows, then along columns): the bulk of the picture around each
+// cell, paper wherever ink is the smaller part, whichever its side.
+std::vector<uint8_t> MedianLevels(const std::vector<uint8_t>& levels, int32_t columns, int32_t rows,
+                                  int32_t radius);
+
+// The paper's luminance at each pixel of row y, bilinear between the cells'
+// centres, written to out[0, width).
+void PaperRow(const std::vector<uint8_t>& paper, const CellStatistics& cells, int32_t width,
+              int64_t y, float* out);
