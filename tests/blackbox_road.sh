@@ -17,39 +17,47 @@ dos() { echo "Z:${1//\//\\}"; }
 # Every step waits for what it needs (a window, the keyboard focus, a file,
 # a pixel on screen) rather than sleeping a fixed time: a busy machine only
 # makes the road slower, never wrong.
-until_true() {  # SECONDS WHAT COMMAND...: polls the command until it succeeds
-  local limit=$1 what=$2
-  shift 2
+until_true_quiet() {  # SECONDS COMMAND...: polls the command until it succeeds
+  local limit=$1
+  shift
   for _ in $(seq $((limit * 20))); do
     "$@" && return 0
     sleep 0.05
   done
-  echo "waited ${limit} s in vain for $what"
+  return 1
+}
+until_true() {  # SECONDS WHAT COMMAND...: the same, or fails the road
+  local limit=$1 what=$2
+  shift 2
+  until_true_quiet "$limit" "$@" || { echo "waited ${limit} s in vain for $what"; exit 1; }
+}
+focused_on() { xdotool getwindowfocus getwindowname 2>/dev/null | grep -q -E "$1"; }
+# The window whose title matches holds the keyboard; with no window manager
+# nothing may give it the focus, so it is given after each second without.
+focus_on() {
+  for _ in $(seq 20); do
+    until_true_quiet 1 focused_on "$1" && return 0
+    xdotool search --onlyvisible --name "$1" windowfocus 2>/dev/null || true
+  done
+  echo "waited 20 s in vain for the focus in $1"
   exit 1
 }
-focused() { [ "$(xdotool getwindowfocus 2>/dev/null)" = "$1" ]; }
-# A window whose title matches, shown and holding the keyboard.
 wait_window() {
-  local id
-  id=$(timeout 20 xdotool search --sync --onlyvisible --name "$1" | head -1) ||
+  timeout 20 xdotool search --sync --onlyvisible --name "$1" >/dev/null ||
     { echo "no window $1"; exit 1; }
-  until_true 20 "the focus in $1" focused "$id"
+  focus_on "$1"
 }
 gone() { ! xdotool search --onlyvisible --name "$1" >/dev/null 2>&1; }
 # The chooser or box closed and the main window holds the keyboard again.
 back_to_main() {
   until_true 20 "$1 to close" gone "$1"
-  until_true 20 "the focus back in the main window" focused "$main"
+  focus_on '^Kwindra'
 }
 
 "$WINE64" "$exe" </dev/null >/dev/null 2>&1 &
 pid=$!
-timeout 20 xdotool search --sync --onlyvisible --name '^Kwindra' >/dev/null ||
-  { echo "no main window"; exit 1; }
+wait_window '^Kwindra'
 main=$(xdotool search --onlyvisible --name '^Kwindra' | head -1)
-# With no window manager nothing gives the new window the keyboard.
-xdotool windowfocus --sync "$main"
-until_true 20 "the focus in the main window" focused "$main"
 # Each sample: load it through the open chooser, "Licz", save it through
 # the save chooser; the overlay is switched on (and photographed) once.
 red_on_screen() {
