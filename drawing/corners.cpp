@@ -82,8 +82,8 @@ Reach ReachFor(double radius) {
 }
 
 // The vertex of the corner at k, or false when the turn there is a curve:
-// both arms straight, crossing at a fair angle, and their crossing a whole
-// half width inside the ink, as the centre of a round join is. Where a
+// both arms straight, crossing at a fair angle, and their crossing on ink
+// a whole half width inside it, as the centre of a round join is. Where a
 // curve's arms cross lies off its centreline, nearer the edge.
 bool CornerVertex(const std::vector<Point>& points, size_t k, Reach reach, const InkRaster& r,
                   int scale, PointF& vertex) {
@@ -103,6 +103,8 @@ bool CornerVertex(const std::vector<Point>& points, size_t k, Reach reach, const
   const double cx = b.centre.x - a.centre.x, cy = b.centre.y - a.centre.y;
   const double t = (cx * ub.y - cy * ub.x) / cross;
   const PointF v{a.centre.x + t * ua.x, a.centre.y + t * ua.y};
+  if (!r.Ink(v.x, v.y))
+    return false;  // arms that meet off the ink (or the picture) turn, not corner
   // Beyond the end of arm a and before the start of arm b.
   if ((v.x - aTo.x) * ua.x + (v.y - aTo.y) * ua.y < -1) return false;
   if ((bFrom.x - v.x) * ub.x + (bFrom.y - v.y) * ub.y < -1) return false;

@@ -40,37 +40,34 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   uint64_t total = 0;
   for (uint64_t count : histogram) total += count;
   Check(total == image.PixelCount(), "every pixel counted");
-  for (InkKind kind : {InkKind::kAuto, InkKind::kLight}) {
-    const InkDecision ink = DecideInk(histogram, {kind, static_cast<int>(size % 3) - 1});
-    if (!ink.found) continue;
-    Check(ink.inkPixels > 0 && ink.inkPixels < total, "ink and paper both present");
-    if (kind == InkKind::kLight) {
-      MakeInkMask(image, ink);
-      uint64_t inked = 0;
-      for (uint64_t i = 0; i < image.PixelCount(); ++i) {
-        Check(image.pixels[i] <= 1, "mask of 0 and 1");
-        inked += image.pixels[i];
-      }
-      Check(inked == ink.inkPixels, "the mask holds the counted ink");
-      Drawing drawing;
-      const DrawingOptions options{0.3 + static_cast<double>(size % 7), static_cast<int>(size % 4),
-                                   size % 2 == 0, nullptr};
-      if (VectorizeDrawing(image, options, drawing) != DrawingStatus::kOk) return 0;
-      for (const Stroke& stroke : drawing.strokes) {
-        const std::span<const DrawnPoint> points = drawing.Points(stroke);
-        Check(points.size() >= 2, "a stroke has two points");
-        for (const DrawnPoint& p : points) {
-          Check(p.x >= -0.5 && p.y >= -0.5 && p.x <= image.width - 0.5 && p.y <= image.height - 0.5,
-                "points inside the picture");
-        }
-        if (stroke.closed) {
-          Check(points.front().x == points.back().x && points.front().y == points.back().y,
-                "a closed stroke ends on its first point");
-        }
-      }
-      Check(drawing.penUp >= 0, "pen-up length");
-      return 0;
+  // Each way of deciding the ink, by the input's length.
+  const int thresholds[] = {kThresholdLocal, kThresholdOtsu, 0, static_cast<int>(size % 256)};
+  const InkKind kinds[] = {InkKind::kAuto, InkKind::kDark, InkKind::kLight};
+  const InkDecision ink = DecideInkMask(image, {kinds[size / 4 % 3], thresholds[size % 4]});
+  if (!ink.found) return 0;
+  Check(ink.inkPixels > 0 && ink.inkPixels < total, "ink and paper both present");
+  uint64_t inked = 0;
+  for (uint64_t i = 0; i < image.PixelCount(); ++i) {
+    Check(image.pixels[i] <= 1, "mask of 0 and 1");
+    inked += image.pixels[i];
+  }
+  Check(inked == ink.inkPixels, "the mask holds the counted ink");
+  Drawing drawing;
+  const DrawingOptions options{0.3 + static_cast<double>(size % 7), static_cast<int>(size % 4),
+                               size % 2 == 0, nullptr};
+  if (VectorizeDrawing(image, options, drawing) != DrawingStatus::kOk) return 0;
+  for (const Stroke& stroke : drawing.strokes) {
+    const std::span<const DrawnPoint> points = drawing.Points(stroke);
+    Check(points.size() >= 2, "a stroke has two points");
+    for (const DrawnPoint& p : points) {
+      Check(p.x >= -0.5 && p.y >= -0.5 && p.x <= image.width - 0.5 && p.y <= image.height - 0.5,
+            "points inside the picture");
+    }
+    if (stroke.closed) {
+      Check(points.front().x == points.back().x && points.front().y == points.back().y,
+            "a closed stroke ends on its first point");
     }
   }
+  Check(drawing.penUp >= 0, "pen-up length");
   return 0;
 }

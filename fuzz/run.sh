@@ -19,6 +19,7 @@ if [ "$target" = pictures ]; then
   mkdir -p "$build/picture-corpus"
   /usr/bin/python3 "$root/tests/make_pictures.py" "$build/picture-seeds" >/dev/null
   rm -f "$build/picture-seeds"/*.gray "$build/picture-seeds"/*.txt
+  cp "$root"/fuzz/finds/* "$build/picture-seeds/"  # what longer runs found, once mended
   clang++ "${flags[@]}" -fsanitize=fuzzer "$root"/fuzz/picture_fuzz.cpp "$root"/decode/*.cpp \
     "$root"/ink/*.cpp "$root"/drawing/*.cpp "$root"/vectorize/*.cpp "$root"/document/app_state.cpp \
     "$root"/document/allocation.cpp -lpng -ljpeg -ltiff -o "$build/picture_fuzz"

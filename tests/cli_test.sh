@@ -312,4 +312,23 @@ for i in $(seq 12); do cp shapes.png "many-$i.png"; cp d.png "many-$i-small.png"
 "$cli" -j 1 --json -o one many-*.png >one.txt || fail "one job: exit status $?"
 cmp -s jobs.txt one.txt || fail "jobs: lines differ from one at a time"
 for f in one/*.json; do cmp -s "$f" "jobs/$(basename "$f")" || fail "jobs: $f differs"; done
+# Inputs the fuzzers found, at both tolerances and every way of deciding
+# the ink: every point of every stroke inside the picture.
+for find in "$root"/fuzz/finds/*; do
+  for args in "-e 1" "-e 0.001" "--threshold otsu -e 0.001"; do
+    # shellcheck disable=SC2086
+    "$cli" -q $args --json -o finds "$find" || [ $? = 1 ] || fail "$find $args: exit status"
+    json=finds/$(basename "${find%.*}").json
+    [ -f "$json" ] || continue
+    "$python" - "$json" <<'PY' || fail "$find $args: a point outside the picture"
+import json, sys
+run = json.load(open(sys.argv[1]))
+w, h = run['width'], run['height']
+outside = [p for s in run['strokes'] for p in s['points']
+           if not (-0.5 <= p[0] <= w - 0.5 and -0.5 <= p[1] <= h - 0.5)]
+assert not outside, outside
+PY
+    rm -f "$json"
+  done
+done
 echo "command-line vectorizer checked"
