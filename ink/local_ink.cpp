@@ -85,6 +85,19 @@ void MedianAndSpread(const Histogram& h, int& median, double& spread) {
   spread = 1.4826 * d;
 }
 
+// The ink's core: the level a tenth of the way up the class at or below the
+// threshold (the darkest ink, less its darkest specks).
+int InkCore(const Histogram& h, int threshold) {
+  uint64_t ink = 0;
+  for (int v = 0; v <= threshold; ++v) ink += h[v];
+  uint64_t below = 0;
+  for (int v = 0; v <= threshold; ++v) {
+    below += h[v];
+    if (10 * below >= ink) return v;
+  }
+  return threshold;
+}
+
 // Marks 2 for clear ink (at or below strong), 1 for faint (at or below
 // weak), 0 for paper; then faint ink joined to clear ink through faint ink
 // (8-neighbours) becomes ink and the rest paper, so that grain is dropped
@@ -147,7 +160,10 @@ InkDecision MakeLocalInkMask(GrayImage& image, InkKind kind) {
   int median;
   double spread;
   MedianAndSpread(histogram, median, spread);
-  const int weak = std::min(otsu, static_cast<int>(std::floor(median - kFaintSigmas * spread)));
+  // Half way from the paper to the ink's core: the edge of a stroke at
+  // half its contrast, where it is whether or not the lens blurred it.
+  const int half = (median + InkCore(histogram, otsu) + 1) / 2;
+  const int weak = std::min(half, static_cast<int>(std::floor(median - kFaintSigmas * spread)));
   const int strong = std::min(weak, static_cast<int>(std::floor(median - kClearSigmas * spread)));
   decision.threshold = std::max(weak, -1);
   if (strong < 0) {
