@@ -243,7 +243,8 @@ def main():
         data, dark = photograph(kind, cover, random.Random(args.seed * 1000 + KINDS.index(kind)))
         path = os.path.join(folder, f'{kind}.' + ('jpg' if data[:2] == b'\xff\xd8' else 'png'))
         open(path, 'wb').write(data)
-        result = subprocess.run([args.cli, '-q', '-e', '0.001', '--mask', '--json', '-o', folder,
+        result = subprocess.run([args.cli, '-q', '--threshold', 'auto', '-e', '0.001', '--mask',
+                                 '--json', '-o', folder,
                                  path], capture_output=True, text=True)
         if result.returncode != 0:
             failures.append(f'{kind}: {result.stderr.strip()}')

@@ -16,7 +16,7 @@ constexpr int kThresholdLocal = -2;
 
 struct InkOptions {
   InkKind kind = InkKind::kAuto;
-  int threshold = kThresholdLocal;  // 0 to 255, or one of the two above
+  int threshold = kThresholdOtsu;  // 0 to 255, or one of the two above
 };
 
 using Histogram = std::array<uint64_t, 256>;

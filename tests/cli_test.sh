@@ -163,7 +163,7 @@ PY
 "$cli" --mask --json -o any d.png d.jpg d.tif d.pgm d32.bmp light.bmp >stdout.txt 2>stderr.txt ||
   fail "formats: exit status $?, $(cat stderr.txt)"
 [ "$(wc -l <stdout.txt)" = 6 ] || fail "formats: $(cat stdout.txt)"
-grep -q '^d.png: 120 x 80, dark ink (threshold [0-9]* against the paper), strokes 1 (closed 0), points 3, pen-up 0.0 px$' \
+grep -q '^d.png: 120 x 80, dark ink (threshold [0-9]*), strokes 1 (closed 0), points 3, pen-up 0.0 px$' \
   stdout.txt || fail "png line: $(cat stdout.txt)"
 grep -q '^light.bmp: 120 x 80, light ink' stdout.txt || fail "light ink: $(cat stdout.txt)"
 # d.png, d.jpg, d.tif and d.pgm share a name: their outputs keep the extension.
