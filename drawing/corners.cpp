@@ -103,8 +103,8 @@ bool CornerVertex(const std::vector<Point>& points, size_t k, Reach reach, const
   const double cx = b.centre.x - a.centre.x, cy = b.centre.y - a.centre.y;
   const double t = (cx * ub.y - cy * ub.x) / cross;
   const PointF v{a.centre.x + t * ua.x, a.centre.y + t * ua.y};
-  if (!r.Ink(v.x, v.y))
-    return false;  // arms that meet off the ink (or the picture) turn, not corner
+  // Arms that meet off the ink (or off the picture) turn there, not corner.
+  if (!r.Ink(v.x, v.y)) return false;
   // Beyond the end of arm a and before the start of arm b.
   if ((v.x - aTo.x) * ua.x + (v.y - aTo.y) * ua.y < -1) return false;
   if ((bFrom.x - v.x) * ub.x + (bFrom.y - v.y) * ub.y < -1) return false;

@@ -41,7 +41,6 @@ InkDecision DecideInk(const Histogram& histogram, const InkOptions& options);
 // Rewrites the luminance in place as the mask: 1 for ink, 0 for paper.
 void MakeInkMask(GrayImage& image, const InkDecision& decision);
 
-// The ink by the options: against the paper around each pixel (the
-// default), or one threshold for the whole picture. Rewrites the luminance
-// in place as the mask.
+// The ink by the options: one threshold for the whole picture, or against
+// the paper around each pixel. Rewrites the luminance in place as the mask.
 InkDecision DecideInkMask(GrayImage& image, const InkOptions& options);

@@ -16,44 +16,38 @@ int Percentile(const uint16_t* histogram, uint32_t total, double share) {
   return 255;
 }
 
-// The largest (or smallest) value within radius along one axis, in place.
-// O(n * radius) on a grid of a few thousand cells.
-void Extreme1D(std::vector<uint8_t>& grid, int32_t columns, int32_t rows, int32_t radius,
-               bool alongRows, bool largest) {
+// Each value replaced by pick(the values within radius along one axis),
+// the window cut short at the grid's edges. O(n * radius) on a grid of a
+// few thousand cells.
+template <class Pick>
+void Window1D(std::vector<uint8_t>& grid, int32_t columns, int32_t rows, int32_t radius,
+              bool alongRows, Pick pick) {
   const std::vector<uint8_t> in = grid;
   const int32_t outer = alongRows ? rows : columns, inner = alongRows ? columns : rows;
-  for (int32_t o = 0; o < outer; ++o) {
-    for (int32_t i = 0; i < inner; ++i) {
-      uint8_t best = largest ? 0 : 255;
-      for (int32_t k = std::max(0, i - radius); k <= std::min(inner - 1, i + radius); ++k) {
-        const uint8_t v = in[alongRows ? static_cast<size_t>(o) * columns + k
-                                       : static_cast<size_t>(k) * columns + o];
-        best = largest ? std::max(best, v) : std::min(best, v);
-      }
-      grid[alongRows ? static_cast<size_t>(o) * columns + i
-                     : static_cast<size_t>(i) * columns + o] = best;
-    }
-  }
-}
-
-// The median within radius along one axis, in place; O(n * radius).
-void Median1D(std::vector<uint8_t>& grid, int32_t columns, int32_t rows, int32_t radius,
-              bool alongRows) {
-  const std::vector<uint8_t> in = grid;
-  const int32_t outer = alongRows ? rows : columns, inner = alongRows ? columns : rows;
+  const auto at = [&](int32_t o, int32_t i) {
+    return alongRows ? static_cast<size_t>(o) * columns + i : static_cast<size_t>(i) * columns + o;
+  };
   std::vector<uint8_t> window;
   for (int32_t o = 0; o < outer; ++o) {
     for (int32_t i = 0; i < inner; ++i) {
       window.clear();
       for (int32_t k = std::max(0, i - radius); k <= std::min(inner - 1, i + radius); ++k) {
-        window.push_back(in[alongRows ? static_cast<size_t>(o) * columns + k
-                                      : static_cast<size_t>(k) * columns + o]);
+        window.push_back(in[at(o, k)]);
       }
-      std::nth_element(window.begin(), window.begin() + window.size() / 2, window.end());
-      grid[alongRows ? static_cast<size_t>(o) * columns + i
-                     : static_cast<size_t>(i) * columns + o] = window[window.size() / 2];
+      grid[at(o, i)] = pick(window);
     }
   }
+}
+
+uint8_t Largest(std::vector<uint8_t>& w) {
+  return *std::max_element(w.begin(), w.end());
+}
+uint8_t Smallest(std::vector<uint8_t>& w) {
+  return *std::min_element(w.begin(), w.end());
+}
+uint8_t Middle(std::vector<uint8_t>& w) {
+  std::nth_element(w.begin(), w.begin() + w.size() / 2, w.end());
+  return w[w.size() / 2];
 }
 
 // Cell index and weight of the next cell for a pixel coordinate, between
@@ -113,9 +107,9 @@ CellStatistics MeasureCells(const GrayImage& image, int32_t cell) {
 std::vector<uint8_t> PaperLevels(const std::vector<uint8_t>& levels, int32_t columns, int32_t rows,
                                  int32_t radius) {
   std::vector<uint8_t> grid = levels;
-  for (bool largest : {true, false}) {
-    Extreme1D(grid, columns, rows, radius, true, largest);
-    Extreme1D(grid, columns, rows, radius, false, largest);
+  for (auto pick : {Largest, Smallest}) {
+    Window1D(grid, columns, rows, radius, true, pick);
+    Window1D(grid, columns, rows, radius, false, pick);
   }
   return grid;
 }
@@ -123,8 +117,8 @@ std::vector<uint8_t> PaperLevels(const std::vector<uint8_t>& levels, int32_t col
 std::vector<uint8_t> MedianLevels(const std::vector<uint8_t>& levels, int32_t columns, int32_t rows,
                                   int32_t radius) {
   std::vector<uint8_t> grid = levels;
-  Median1D(grid, columns, rows, radius, true);
-  Median1D(grid, columns, rows, radius, false);
+  Window1D(grid, columns, rows, radius, true, Middle);
+  Window1D(grid, columns, rows, radius, false, Middle);
   return grid;
 }
 
