@@ -2,7 +2,8 @@
 """Drawings of known centrelines and known ink, photographed by code.
 
 Each kind lays one seeded drawing (lines, arcs, a circle, a zigzag with
-corners; strokes 2 to 6 px wide, anti-aliased) on paper and photographs it:
+corners, a crossing, each in a tile of its own; strokes 2 to 6 px wide,
+anti-aliased) on paper and photographs it:
 clean; light falling off across the page (paper from 95 % down to 30 %);
 vignetting; a soft shadow edge over a third of the page; paper grain at two
 scales; defocus blur (sigma 1 px); JPEG at quality 70; faint pencil (a
@@ -60,29 +61,47 @@ def arc(cx, cy, r, a0, a1):
 
 
 def drawing(rng, w, h):
-    """Strokes as (polyline, closed, width), and the corner points."""
+    """Strokes as (polyline, closed, width), and the corner points: each
+    shape in a tile of its own of a 3 x 3 grid over the page (so that the
+    ink decision, not a pile of crossings, is what is measured), and one
+    tile with a crossing."""
     strokes, corners = [], []
-    m = 30
-    for _ in range(3):
-        a = (rng.uniform(m, w - m), rng.uniform(m, h - m))
-        angle = rng.uniform(0, math.pi)
-        length = rng.uniform(0.3, 0.7) * min(w, h)
-        b = (a[0] + length * math.cos(angle), a[1] + length * math.sin(angle))
-        b = (min(max(b[0], m), w - m), min(max(b[1], m), h - m))
-        strokes.append(([a, b], False, rng.uniform(2, 6)))
-    for _ in range(2):
-        r = rng.uniform(0.1, 0.3) * min(w, h)
-        cx, cy = rng.uniform(m + r, w - m - r), rng.uniform(m + r, h - m - r)
+    tiles = [(i % 3, i // 3) for i in range(9)]
+    rng.shuffle(tiles)
+    tw, th = w / 3, h / 3
+    m = 12
+
+    def box(tile):
+        x, y = tile
+        return x * tw + m, y * th + m, (x + 1) * tw - m, (y + 1) * th - m
+
+    def point(b):
+        return (rng.uniform(b[0], b[2]), rng.uniform(b[1], b[3]))
+
+    def width():
+        return rng.uniform(2, 6)
+
+    for tile in tiles[:3]:  # lines
+        b = box(tile)
+        strokes.append(([point(b), point(b)], False, width()))
+    for tile in tiles[3:5]:  # arcs
+        b = box(tile)
+        r = rng.uniform(0.3, 0.5) * min(b[2] - b[0], b[3] - b[1])
+        cx, cy = (b[0] + b[2]) / 2, (b[1] + b[3]) / 2
         a0 = rng.uniform(0, 2 * math.pi)
-        strokes.append((arc(cx, cy, r, a0, a0 + rng.uniform(1.5, 4)), False, rng.uniform(2, 6)))
-    r = rng.uniform(0.08, 0.15) * min(w, h)
-    cx, cy = rng.uniform(m + r, w - m - r), rng.uniform(m + r, h - m - r)
-    strokes.append((arc(cx, cy, r, 0, 2 * math.pi), True, rng.uniform(2, 6)))
-    x0, y0 = rng.uniform(m, w / 2), rng.uniform(h / 2, h - m - 60)
-    zig = [(x0 + 50 * k, y0 + (50 if k % 2 else 0)) for k in range(5)]
-    zig = [(min(x, w - m), y) for x, y in zig]
-    strokes.append((zig, False, rng.uniform(2, 6)))
+        strokes.append((arc(cx, cy, r, a0, a0 + rng.uniform(1.5, 4)), False, width()))
+    b = box(tiles[5])  # a circle
+    r = rng.uniform(0.25, 0.45) * min(b[2] - b[0], b[3] - b[1])
+    strokes.append((arc((b[0] + b[2]) / 2, (b[1] + b[3]) / 2, r, 0, 2 * math.pi), True, width()))
+    b = box(tiles[6])  # a zigzag
+    n, amplitude = 4, (b[3] - b[1]) * 0.6
+    y0 = (b[1] + b[3]) / 2 - amplitude / 2
+    zig = [(b[0] + (b[2] - b[0]) * k / n, y0 + (amplitude if k % 2 else 0)) for k in range(n + 1)]
+    strokes.append((zig, False, width()))
     corners += zig[1:-1]
+    b = box(tiles[7])  # a crossing
+    strokes.append(([(b[0], b[1]), (b[2], b[3])], False, width()))
+    strokes.append(([(b[0], b[3]), (b[2], b[1])], False, width()))
     return strokes, corners
 
 

@@ -16,7 +16,7 @@ constexpr int kThresholdLocal = -2;
 
 struct InkOptions {
   InkKind kind = InkKind::kAuto;
-  int threshold = kThresholdOtsu;  // 0 to 255, or one of the two above
+  int threshold = kThresholdLocal;  // 0 to 255, or one of the two above
 };
 
 using Histogram = std::array<uint64_t, 256>;
@@ -41,6 +41,7 @@ InkDecision DecideInk(const Histogram& histogram, const InkOptions& options);
 // Rewrites the luminance in place as the mask: 1 for ink, 0 for paper.
 void MakeInkMask(GrayImage& image, const InkDecision& decision);
 
-// The ink by the options: one threshold for the whole picture, or against
-// the paper around each pixel. Rewrites the luminance in place as the mask.
+// The ink by the options: against the paper around each pixel (the
+// default), or one threshold for the whole picture. Rewrites the luminance
+// in place as the mask.
 InkDecision DecideInkMask(GrayImage& image, const InkOptions& options);

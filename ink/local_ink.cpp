@@ -17,12 +17,6 @@ constexpr int32_t kInkReach = 128;
 constexpr double kFaintSigmas = 4;
 constexpr double kClearSigmas = 8;
 
-void Invert(GrayImage& image) {
-  uint8_t* p = image.pixels.get();
-  const uint64_t n = image.PixelCount();
-  for (uint64_t i = 0; i < n; ++i) p[i] = static_cast<uint8_t>(255 - p[i]);
-}
-
 // Whether the ink is dark: more of the picture lies clearly below the bulk
 // of its surroundings than above it. Ink is the smaller part wherever it
 // is (as the smaller class of one threshold is, on an evenly lit page),
@@ -45,8 +39,8 @@ bool InkIsDark(const GrayImage& image, const CellStatistics& cells, int32_t radi
 
 // Each pixel as its share of the paper's luminance there, the paper at 255,
 // in place. Uniform white paper leaves every pixel as it was.
-void RelativeToPaper(GrayImage& image, const std::vector<uint8_t>& paper,
-                     const CellStatistics& cells) {
+void DarkInkRelativeToPaper(GrayImage& image, const std::vector<uint8_t>& paper,
+                            const CellStatistics& cells) {
   std::vector<float> level(static_cast<size_t>(image.width));
   for (int64_t y = 0; y < image.height; ++y) {
     PaperRow(paper, cells, image.width, y, level.data());
@@ -54,6 +48,28 @@ void RelativeToPaper(GrayImage& image, const std::vector<uint8_t>& paper,
     for (int64_t x = 0; x < image.width; ++x) {
       const float gain = 255.0f / std::max(level[x], 1.0f);
       row[x] = static_cast<uint8_t>(std::min(255.0f, row[x] * gain + 0.5f));
+    }
+  }
+}
+
+// Light ink on a dark board, in place, as dark ink on paper at 255: the
+// picture lit as evenly as the board's brightest part (light multiplies
+// board and chalk alike), then inverted against that board's level. A
+// board as black as the file allows is left as it is: its light cannot be
+// told, and 4 levels keep grain on a near-black board from being
+// multiplied.
+void LightInkRelativeToBoard(GrayImage& image, const std::vector<uint8_t>& board,
+                             const CellStatistics& cells) {
+  constexpr float kDarkest = 4;
+  const float brightest = *std::max_element(board.begin(), board.end());
+  const float gain = 255.0f / std::max(255.0f - brightest, 1.0f);
+  std::vector<float> level(static_cast<size_t>(image.width));
+  for (int64_t y = 0; y < image.height; ++y) {
+    PaperRow(board, cells, image.width, y, level.data());
+    uint8_t* row = image.Row(y);
+    for (int64_t x = 0; x < image.width; ++x) {
+      const float even = std::min(255.0f, row[x] * (brightest + kDarkest) / (level[x] + kDarkest));
+      row[x] = static_cast<uint8_t>(std::clamp((255.0f - even) * gain + 0.5f, 0.0f, 255.0f));
     }
   }
 }
@@ -85,7 +101,7 @@ void MedianAndSpread(const Histogram& h, int& median, double& spread) {
   spread = 1.4826 * d;
 }
 
-// The ink's core: the level a tenth of the way up the class at or below the
+// The ink's core: the level a twentieth of the way up the class at or below the
 // threshold (the darkest ink, less its darkest specks).
 int InkCore(const Histogram& h, int threshold) {
   uint64_t ink = 0;
@@ -93,7 +109,7 @@ int InkCore(const Histogram& h, int threshold) {
   uint64_t below = 0;
   for (int v = 0; v <= threshold; ++v) {
     below += h[v];
-    if (10 * below >= ink) return v;
+    if (20 * below >= ink) return v;
   }
   return threshold;
 }
@@ -145,13 +161,17 @@ InkDecision MakeLocalInkMask(GrayImage& image, InkKind kind) {
   const CellStatistics cells = MeasureCells(image, kCell);
   const int32_t radius = (kInkReach + kCell - 1) / kCell;
   decision.dark = kind == InkKind::kAuto ? InkIsDark(image, cells, radius) : kind == InkKind::kDark;
-  // Light ink is dark ink on the inverted picture.
-  std::vector<uint8_t> levels = cells.high;
-  if (!decision.dark) {
-    Invert(image);
+  if (decision.dark) {
+    DarkInkRelativeToPaper(image, PaperLevels(cells.high, cells.columns, cells.rows, radius),
+                           cells);
+  } else {
+    // The board's level is the paper's on the inverted grid.
+    std::vector<uint8_t> levels(cells.low.size());
     for (size_t i = 0; i < levels.size(); ++i) levels[i] = static_cast<uint8_t>(255 - cells.low[i]);
+    std::vector<uint8_t> board = PaperLevels(levels, cells.columns, cells.rows, radius);
+    for (uint8_t& v : board) v = static_cast<uint8_t>(255 - v);
+    LightInkRelativeToBoard(image, board, cells);
   }
-  RelativeToPaper(image, PaperLevels(levels, cells.columns, cells.rows, radius), cells);
 
   const Histogram histogram = LuminanceHistogram(image);
   const int otsu = OtsuThreshold(histogram);

@@ -106,12 +106,29 @@ CellStatistics MeasureCells(const GrayImage& image, int32_t cell) {
 
 std::vector<uint8_t> PaperLevels(const std::vector<uint8_t>& levels, int32_t columns, int32_t rows,
                                  int32_t radius) {
-  std::vector<uint8_t> grid = levels;
-  for (auto pick : {Largest, Smallest}) {
-    Window1D(grid, columns, rows, radius, true, pick);
-    Window1D(grid, columns, rows, radius, false, pick);
+  // The closing runs on the grid widened by radius cells of its edge's own
+  // levels: cut-short windows would leave the smallest pass without the
+  // largest values beyond the edge, and a slope of light running into the
+  // edge would come out too bright there, by up to radius cells of slope.
+  const int32_t wide = columns + 2 * radius, high = rows + 2 * radius;
+  std::vector<uint8_t> grid(static_cast<size_t>(wide) * high);
+  for (int32_t r = 0; r < high; ++r) {
+    const int32_t from = std::clamp(r - radius, 0, rows - 1);
+    for (int32_t c = 0; c < wide; ++c) {
+      grid[static_cast<size_t>(r) * wide + c] =
+          levels[static_cast<size_t>(from) * columns + std::clamp(c - radius, 0, columns - 1)];
+    }
   }
-  return grid;
+  for (auto pick : {Largest, Smallest}) {
+    Window1D(grid, wide, high, radius, true, pick);
+    Window1D(grid, wide, high, radius, false, pick);
+  }
+  std::vector<uint8_t> paper(levels.size());
+  for (int32_t r = 0; r < rows; ++r) {
+    std::copy_n(&grid[static_cast<size_t>(r + radius) * wide + radius], columns,
+                &paper[static_cast<size_t>(r) * columns]);
+  }
+  return paper;
 }
 
 std::vector<uint8_t> MedianLevels(const std::vector<uint8_t>& levels, int32_t columns, int32_t rows,

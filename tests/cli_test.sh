@@ -163,7 +163,7 @@ PY
 "$cli" --mask --json -o any d.png d.jpg d.tif d.pgm d32.bmp light.bmp >stdout.txt 2>stderr.txt ||
   fail "formats: exit status $?, $(cat stderr.txt)"
 [ "$(wc -l <stdout.txt)" = 6 ] || fail "formats: $(cat stdout.txt)"
-grep -q '^d.png: 120 x 80, dark ink (threshold [0-9]*), strokes 1 (closed 0), points 3, pen-up 0.0 px$' \
+grep -q '^d.png: 120 x 80, dark ink (threshold [0-9]* against the paper), strokes 1 (closed 0), points 3, pen-up 0.0 px$' \
   stdout.txt || fail "png line: $(cat stdout.txt)"
 grep -q '^light.bmp: 120 x 80, light ink' stdout.txt || fail "light ink: $(cat stdout.txt)"
 # d.png, d.jpg, d.tif and d.pgm share a name: their outputs keep the extension.
@@ -296,7 +296,7 @@ if ! LC_ALL=pl_PL.UTF-8 locale 2>&1 | grep -q 'Cannot'; then :; else
   mkdir -p "$LOCPATH" && localedef -i pl_PL -f UTF-8 "$LOCPATH/pl_PL.UTF-8" 2>/dev/null || true
 fi
 LC_ALL=pl_PL.UTF-8 "$cli" --help | grep -q '^Użycie: kwindra-cli' || fail "Polish --help"
-LC_ALL=pl_PL.UTF-8 "$cli" d.png | grep -q '^d.png: 120 x 80, tusz ciemny (próg [0-9]*), kreski 1 (zamknięte 0)' ||
+LC_ALL=pl_PL.UTF-8 "$cli" d.png | grep -q '^d.png: 120 x 80, tusz ciemny (próg [0-9]* względem papieru), kreski 1 (zamknięte 0)' ||
   fail "Polish result line"
 { LC_ALL=pl_PL.UTF-8 "$cli" --single-line palette.bmp 2>&1 || true; } |
   grep -qx 'palette.bmp: Niestety możemy pobawić się tylko obrazkami w 24 bitowym kolorze' ||

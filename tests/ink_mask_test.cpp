@@ -1,7 +1,10 @@
 // The threshold and the choice of ink.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
+#include <vector>
 
 #include "ink/ink_mask.h"
 
@@ -99,6 +102,99 @@ TEST(Ink, HistogramCountsEveryPixelWhateverTheLength) {
   const Histogram h = LuminanceHistogram(image);
   EXPECT_EQ(h[9], 20u);
   EXPECT_EQ(h[200], 1u);
+}
+
+}  // namespace
+
+namespace {
+
+constexpr InkOptions kLocal{InkKind::kAuto, kThresholdLocal};
+
+// A page whose light falls from 95 % on the left to 30 % on the right, with
+// grain of the given size (seeded), and lines of ink at a given share of
+// the paper's luminance: a horizontal one on rows 40 to 42 and a vertical
+// one on columns 100 to 102. Light ink (chalk) multiplies a dark board.
+GrayImage LitPage(double inkShare, int grain, uint32_t seed, bool chalk = false) {
+  constexpr int kWidth = 400, kHeight = 120;
+  GrayImage image = Picture(kWidth, kHeight, 0);
+  uint32_t state = seed;
+  for (int y = 0; y < kHeight; ++y) {
+    for (int x = 0; x < kWidth; ++x) {
+      const double light = 0.95 - 0.65 * x / (kWidth - 1);
+      const bool line = (y >= 40 && y <= 42) || (x >= 100 && x <= 102);
+      double v = 255 * light * (chalk ? (line ? 0.9 : 0.15) : (line ? inkShare : 1.0));
+      state = state * 1664525u + 1013904223u;  // a fixed generator: the same grain everywhere
+      v += grain ? static_cast<int>(state >> 16) % (2 * grain + 1) - grain : 0;
+      image.Row(y)[x] = static_cast<uint8_t>(std::clamp(v, 0.0, 255.0));
+    }
+  }
+  return image;
+}
+
+int MaskErrors(const GrayImage& mask) {
+  int wrong = 0;
+  for (int y = 0; y < mask.height; ++y) {
+    for (int x = 0; x < mask.width; ++x) {
+      const bool line = (y >= 40 && y <= 42) || (x >= 100 && x <= 102);
+      wrong += mask.Row(y)[x] != line;
+    }
+  }
+  return wrong;
+}
+
+TEST(LocalInk, FollowsThePaperWhereOneThresholdTakesTheDarkSideAsInk) {
+  for (uint32_t seed : {1u, 2u, 3u}) {
+    SCOPED_TRACE(seed);
+    GrayImage local = LitPage(0.3, 6, seed);
+    const InkDecision decision = DecideInkMask(local, kLocal);
+    ASSERT_TRUE(decision.found);
+    EXPECT_TRUE(decision.dark);
+    EXPECT_TRUE(decision.local);
+    EXPECT_EQ(MaskErrors(local), 0);
+    GrayImage global = LitPage(0.3, 6, seed);
+    ASSERT_TRUE(DecideInkMask(global, {InkKind::kAuto, kThresholdOtsu}).found);
+    EXPECT_GT(MaskErrors(global), 1000);  // the shadowed half is ink
+  }
+}
+
+TEST(LocalInk, FaintLineStaysWholeAndGrainAloneIsNoInk) {
+  GrayImage faint = LitPage(0.7, 6, 4);  // pencil: a third of ink's contrast or less
+  ASSERT_TRUE(DecideInkMask(faint, kLocal).found);
+  EXPECT_EQ(MaskErrors(faint), 0);
+  GrayImage empty = LitPage(1.0, 8, 5);  // only paper, grain and the fall of the light
+  EXPECT_FALSE(DecideInkMask(empty, kLocal).found);
+}
+
+TEST(LocalInk, ChalkOnADarkBoardIsLightInk) {
+  GrayImage chalk = LitPage(0, 4, 6, true);
+  const InkDecision decision = DecideInkMask(chalk, kLocal);
+  ASSERT_TRUE(decision.found);
+  EXPECT_FALSE(decision.dark);
+  EXPECT_EQ(MaskErrors(chalk), 0);
+}
+
+TEST(LocalInk, OnEvenPaperTheInkIsWhatIsAtLeastHalfCovered) {
+  // A stroke 5 px wide at a slant, anti-aliased by 5 x 5 samples a pixel
+  // (no pixel covered exactly a half), ink at 20 on paper at 240.
+  GrayImage image = Picture(120, 90, 240);
+  std::vector<bool> half(image.PixelCount());
+  for (int y = 0; y < image.height; ++y) {
+    for (int x = 0; x < image.width; ++x) {
+      int inside = 0;
+      for (int sy = 0; sy < 5; ++sy) {
+        for (int sx = 0; sx < 5; ++sx) {
+          const double px = x + (sx + 0.5) / 5 - 0.5, py = y + (sy + 0.5) / 5 - 0.5;
+          inside += std::fabs(0.6 * px - 0.8 * py + 10) <= 2.5 && px > 15 && px < 100;
+        }
+      }
+      image.Row(y)[x] = static_cast<uint8_t>(std::lround(240 - 220 * inside / 25.0));
+      half[static_cast<size_t>(y) * image.width + x] = inside >= 13;
+    }
+  }
+  ASSERT_TRUE(DecideInkMask(image, kLocal).found);
+  int wrong = 0;
+  for (uint64_t i = 0; i < image.PixelCount(); ++i) wrong += (image.pixels[i] == 1) != half[i];
+  EXPECT_EQ(wrong, 0);
 }
 
 }  // namespace
