@@ -8,11 +8,13 @@
 #include <jpeglib.h>
 
 #include <csetjmp>
+#include <cstring>
 #include <memory>
 #include <vector>
 
 #include "decode/format_decoders.h"
 #include "decode/luminance.h"
+#include "decode/orientation.h"
 
 namespace {
 
@@ -63,7 +65,14 @@ bool DecodeJpeg(std::FILE* file, const DecodeLimits& limits, DecodeResult& resul
   }
   jpeg_create_decompress(info.get());
   jpeg_stdio_src(info.get(), file);
+  jpeg_save_markers(info.get(), JPEG_APP0 + 1, 0xFFFF);
   jpeg_read_header(info.get(), TRUE);
+  for (jpeg_saved_marker_ptr m = info->marker_list; m; m = m->next) {
+    if (m->marker == JPEG_APP0 + 1 && m->data_length >= 6 &&
+        std::memcmp(m->data, "Exif\0\0", 6) == 0) {
+      result.orientation = ExifOrientation(m->data + 6, m->data_length - 6);
+    }
+  }
   const bool cmyk = info->jpeg_color_space == JCS_CMYK || info->jpeg_color_space == JCS_YCCK;
   info->out_color_space = cmyk ? JCS_CMYK : JCS_GRAYSCALE;
   if (!AllocateImage(result, info->image_width, info->image_height, limits)) {

@@ -5,6 +5,7 @@
 #include <new>
 
 #include "decode/format_decoders.h"
+#include "decode/orientation.h"
 
 bool Fail(DecodeResult& result, DecodeStatus status, std::string detail) {
   result.status = status;
@@ -72,7 +73,15 @@ DecodeResult DecodePicture(std::FILE* file, const DecodeLimits& limits) {
   } else {
     Fail(result, DecodeStatus::kUnknownFormat, "");
   }
-  if (ok) result.status = DecodeStatus::kOk;
+  if (ok && !Orient(result.image, result.orientation)) {
+    Fail(result, DecodeStatus::kOutOfMemory, "");
+    ok = false;
+  }
+  if (ok) {
+    result.status = DecodeStatus::kOk;
+    result.width = static_cast<uint64_t>(result.image.width);
+    result.height = static_cast<uint64_t>(result.image.height);
+  }
   return result;
 }
 

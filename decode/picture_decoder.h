@@ -28,6 +28,7 @@ struct DecodeResult {
   std::string detail;       // the library's or the decoder's words, English
   uint64_t width = 0;       // the size the file declares, also when refused
   uint64_t height = 0;
+  int orientation = 1;  // as stored, 1 to 8 (EXIF, TIFF); the image is turned by it
   GrayImage image;
 };
 

@@ -186,7 +186,7 @@ bool ReadRgbaBands(TIFF* tiff, TiffContext& context, DecodeResult& result) {
   if (!TIFFRGBAImageBegin(&image, tiff, 0, message)) {
     return Fail(result, DecodeStatus::kDamaged, message);
   }
-  image.req_orientation = ORIENTATION_TOPLEFT;
+  image.req_orientation = image.orientation;  // as stored: turned with the others later
   const uint32_t width = result.image.width;
   const uint32_t height = result.image.height;
   uint32_t band = 64;
@@ -242,6 +242,9 @@ bool DecodeTiff(std::FILE* file, const DecodeLimits& limits, DecodeResult& resul
     TIFFClose(tiff);
     return false;
   }
+  uint16_t orientation = ORIENTATION_TOPLEFT;
+  TIFFGetFieldDefaulted(tiff, TIFFTAG_ORIENTATION, &orientation);
+  result.orientation = orientation;
   Layout layout;
   if (ReadLayout(tiff, layout)) {
     ok = ReadScanlines(tiff, layout, result) && context.error.empty();

@@ -392,6 +392,11 @@ def pil_cases():
     subprocess.run(['convert', src, '-define', 'tiff:tile-geometry=16x16', '-compress', 'zip',
                     path], check=True)
     save('tiff-tiled.tif', open(path, 'rb').read(), exp)
+    # The same tiles stored a quarter turned (orientation 6, "right-top").
+    path = os.path.join(OUT, 'tiff-tiled-orientation6.tif')
+    subprocess.run(['convert', src, '-rotate', '-90', '-orient', 'RightTop', '-define',
+                    'tiff:tile-geometry=16x16', '-compress', 'zip', path], check=True)
+    save('tiff-tiled-orientation6.tif', open(path, 'rb').read(), exp)
     os.remove(src)
     # Lossy: within a tolerance of the luminance of a smooth picture.
     smooth = Image.new('RGB', (W, H))
@@ -411,6 +416,23 @@ def pil_cases():
     path = os.path.join(OUT, 'tiff-jpeg-ycbcr.tif')
     smooth.save(path, compression='jpeg', quality=95)
     save('tiff-jpeg-ycbcr.tif', open(path, 'rb').read(), exps, 4)
+    # Stored turned or mirrored, with the orientation tag that says so: the
+    # picture as viewers show it (Pillow's own table of the eight).
+    shown = {2: Image.Transpose.FLIP_LEFT_RIGHT, 3: Image.Transpose.ROTATE_180,
+             4: Image.Transpose.FLIP_TOP_BOTTOM, 5: Image.Transpose.TRANSPOSE,
+             6: Image.Transpose.ROTATE_270, 7: Image.Transpose.TRANSVERSE,
+             8: Image.Transpose.ROTATE_90}
+    for orientation, transpose in shown.items():
+        view = smooth.transpose(transpose)
+        expected = [lum(*p) for p in view.getdata()]
+        exif = Image.Exif()
+        exif[0x0112] = orientation
+        name = f'jpeg-orientation{orientation}.jpg'
+        smooth.save(os.path.join(OUT, name), quality=95, exif=exif)
+        save(name, open(os.path.join(OUT, name), 'rb').read(), expected, 3, *view.size)
+        name = f'tiff-orientation{orientation}.tif'
+        smooth.save(os.path.join(OUT, name), compression='tiff_lzw', tiffinfo={0x0112: orientation})
+        save(name, open(os.path.join(OUT, name), 'rb').read(), expected, 0, *view.size)
     jpeg = open(os.path.join(OUT, 'jpeg-baseline.jpg'), 'rb').read()
     truncations('jpeg-broken.jpg', jpeg, (2, 100, len(jpeg) // 2, len(jpeg) - 2))
     tiff = open(os.path.join(OUT, 'tiff-rgb-tiff_lzw.tif'), 'rb').read()
