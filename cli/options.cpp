@@ -12,8 +12,8 @@ namespace {
 
 constexpr char kUsage[] =
     N_("Usage: kwindra-cli [options] picture...\n"
-       "Vectorizes each picture (PNG, JPEG, TIFF, BMP, PBM/PGM/PPM): the ink is\n"
-       "told from the paper around it (scans and photos in uneven light alike),\n"
+       "Vectorizes each picture (PNG, JPEG, TIFF, BMP, WebP, PBM/PGM/PPM): the ink\n"
+       "is told from the paper around it (scans and photos in uneven light alike),\n"
        "the strokes are thinned to their centrelines, split at junctions and\n"
        "simplified; every centreline point of a stroke lies within the tolerance\n"
        "of its polyline.\n"

@@ -34,7 +34,7 @@ std::string DecodeComplaint(const DecodeResult& decoded, uint64_t maxPixels) {
     case DecodeStatus::kCannotOpen:
       return std::string(Tr("Cannot open the file: ")) + decoded.detail;
     case DecodeStatus::kUnknownFormat:
-      return Tr("Unknown picture format (PNG, JPEG, TIFF, BMP and PBM/PGM/PPM are read)");
+      return Tr("Unknown picture format (PNG, JPEG, TIFF, BMP, WebP and PBM/PGM/PPM are read)");
     case DecodeStatus::kDamaged:
       return std::string(Tr("Damaged file: ")) + decoded.format + detail;
     case DecodeStatus::kUnsupported:

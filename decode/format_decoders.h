@@ -10,6 +10,7 @@ bool DecodeJpeg(std::FILE* file, const DecodeLimits& limits, DecodeResult& resul
 bool DecodeTiff(std::FILE* file, const DecodeLimits& limits, DecodeResult& result);
 bool DecodeBmp(std::FILE* file, const DecodeLimits& limits, DecodeResult& result);
 bool DecodePnm(std::FILE* file, const DecodeLimits& limits, DecodeResult& result);
+bool DecodeWebp(std::FILE* file, const DecodeLimits& limits, DecodeResult& result);
 
 // Sets the status and detail; returns false for the decoders' tail calls.
 bool Fail(DecodeResult& result, DecodeStatus status, std::string detail);

@@ -41,7 +41,7 @@ bool IsPnmMagic(const unsigned char* m, size_t n) {
 
 DecodeResult DecodePicture(std::FILE* file, const DecodeLimits& limits) {
   DecodeResult result;
-  unsigned char magic[8] = {};
+  unsigned char magic[12] = {};
   const size_t n = std::fread(magic, 1, sizeof magic, file);
   if (n < sizeof magic && std::ferror(file)) {
     Fail(result, DecodeStatus::kCannotOpen, std::strerror(errno));
@@ -67,6 +67,10 @@ DecodeResult DecodePicture(std::FILE* file, const DecodeLimits& limits) {
   } else if (n >= 2 && magic[0] == 'B' && magic[1] == 'M') {
     result.format = "BMP";
     ok = DecodeBmp(file, limits, result);
+  } else if (n >= 12 && std::memcmp(magic, "RIFF", 4) == 0 &&
+             std::memcmp(magic + 8, "WEBP", 4) == 0) {
+    result.format = "WebP";
+    ok = DecodeWebp(file, limits, result);
   } else if (IsPnmMagic(magic, n)) {
     result.format = "PNM";
     ok = DecodePnm(file, limits, result);

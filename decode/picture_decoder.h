@@ -1,4 +1,4 @@
-// Reads a picture of any supported format (PNG, JPEG, TIFF, BMP, PBM/PGM/PPM),
+// Reads a picture of any supported format (PNG, JPEG, TIFF, BMP, WebP, PBM/PGM/PPM),
 // recognised by its first bytes, into 8-bit luminance.
 #pragma once
 
@@ -24,7 +24,7 @@ struct DecodeLimits {
 
 struct DecodeResult {
   DecodeStatus status = DecodeStatus::kOk;
-  const char* format = "";  // "PNG", "JPEG", "TIFF", "BMP", "PNM"
+  const char* format = "";  // "PNG", "JPEG", "TIFF", "BMP", "WebP", "PNM"
   std::string detail;       // the library's or the decoder's words, English
   uint64_t width = 0;       // the size the file declares, also when refused
   uint64_t height = 0;

@@ -441,11 +441,44 @@ def pil_cases():
     truncations('tiff-g4-broken.tif', g4, (len(g4) // 2,))
 
 
+# ---------------------------------------------------------------- WebP
+def webp_cases():
+    """Lossless and lossy, with alpha, through Pillow's libwebp; an animation
+    and cut files are refused. Decoded through Y'CbCr: within 2 levels of
+    the exact luminance when lossless."""
+    im = Image.new('RGB', (W, H))
+    im.putdata([p for row in rgb for p in row])
+    exp = [lum(*p) for row in rgb for p in row]
+    path = os.path.join(OUT, 'webp-lossless.webp')
+    im.save(path, lossless=True)
+    save('webp-lossless.webp', open(path, 'rb').read(), exp, 2)
+    rgba = Image.new('RGBA', (W, H))
+    rgba.putdata([p + (a,) for row, arow in zip(rgb, alpha) for p, a in zip(row, arow)])
+    path = os.path.join(OUT, 'webp-alpha.webp')
+    rgba.save(path, lossless=True)
+    save('webp-alpha.webp', open(path, 'rb').read(),
+         [over(lum(*p), a) for row, arow in zip(rgb, alpha) for p, a in zip(row, arow)], 2)
+    smooth = Image.new('RGB', (W, H))
+    spx = [(60 + 3 * x + 2 * y, 90 + 2 * x, 150 - 3 * y) for y in range(H) for x in range(W)]
+    smooth.putdata(spx)
+    path = os.path.join(OUT, 'webp-lossy.webp')
+    smooth.save(path, quality=95)
+    save('webp-lossy.webp', open(path, 'rb').read(), [lum(*p) for p in spx], 4)
+    path = os.path.join(OUT, 'webp-animated-broken.webp')
+    smooth.save(path, save_all=True, append_images=[im], duration=100)
+    broken.append('webp-animated-broken.webp')
+    data = open(os.path.join(OUT, 'webp-lossless.webp'), 'rb').read()
+    truncations('webp-broken.webp', data, (12, 30, len(data) // 2, len(data) - 1))
+    data = open(os.path.join(OUT, 'webp-lossy.webp'), 'rb').read()
+    truncations('webp-lossy-broken.webp', data, (len(data) // 2,))
+
+
 os.makedirs(OUT, exist_ok=True)
 png_cases()
 bmp_cases()
 pnm_cases()
 pil_cases()
+webp_cases()
 save_broken('unknown.png', b'GIF89a not a picture we read')
 save_broken('empty.png', b'')
 with open(os.path.join(OUT, 'manifest.txt'), 'w') as f:

@@ -82,6 +82,10 @@ TEST(Decode, JpegBaselineProgressiveGrayAndCmyk) {
   ExpectLayouts("jpeg-", "JPEG", 4);
 }
 
+TEST(Decode, WebpLosslessLossyAndWithAlpha) {
+  ExpectLayouts("webp-", "WebP", 3);
+}
+
 TEST(Decode, BrokenAndTruncatedFilesAreRefusedWithAReason) {
   std::ifstream list(Folder() + "/broken.txt");
   std::string name;
