@@ -5,15 +5,18 @@
 
 namespace {
 
-// The smallest level whose count from the bottom reaches share of total.
-int Percentile(const uint16_t* histogram, uint32_t total, double share) {
-  const double wanted = share * total;
-  double below = 0;
-  for (int v = 0; v < 256; ++v) {
+// The quartiles of a cell's histogram in one walk up it: the smallest
+// levels whose counts from the bottom reach a quarter, a half and three
+// quarters of total (in whole numbers: 4 x below >= k x total).
+void Quartiles(const uint16_t* histogram, uint32_t total, uint8_t quartile[3]) {
+  uint32_t below = 0;
+  int k = 1;
+  for (int v = 0; v < 256 && k <= 3; ++v) {
     below += histogram[v];
-    if (below >= wanted && below > 0) return v;
+    while (k <= 3 && below > 0 && 4 * below >= k * total)
+      quartile[k++ - 1] = static_cast<uint8_t>(v);
   }
-  return 255;
+  while (k <= 3) quartile[k++ - 1] = 255;
 }
 
 // Each value replaced by pick(the values within radius along one axis),
@@ -50,55 +53,42 @@ uint8_t Middle(std::vector<uint8_t>& w) {
   return w[w.size() / 2];
 }
 
-// Cell index and weight of the next cell for a pixel coordinate, between
-// the cells' centres and flat beyond the outer ones.
-void Between(int64_t p, int32_t cell, int32_t count, int32_t& first, float& weight) {
-  const double at = (static_cast<double>(p) + 0.5) / cell - 0.5;
-  if (at <= 0 || count == 1) {
-    first = 0, weight = 0;
-    return;
-  }
-  first = static_cast<int32_t>(at);
-  if (first >= count - 1) {
-    first = count - 1, weight = 0;
-    return;
-  }
-  weight = static_cast<float>(at - first);
-}
-
 }  // namespace
 
 CellStatistics MeasureCells(const GrayImage& image, int32_t cell) {
   CellStatistics s;
   s.cell = cell;
+  const int64_t width = image.width;  // a local: the rows' bytes cannot overwrite it
   s.columns = static_cast<int32_t>((image.width + cell - 1) / cell);
   s.rows = static_cast<int32_t>((image.height + cell - 1) / cell);
   s.low.resize(static_cast<size_t>(s.columns) * s.rows);
   s.high.resize(s.low.size());
   s.median.resize(s.low.size());
-  // A cell of 16 x 16 pixels counts up to 256: 16-bit counters suffice.
+  // A cell counts up to a quarter of its pixels: 16-bit counters suffice.
   std::vector<uint16_t> histograms(static_cast<size_t>(s.columns) * 256);
   for (int32_t r = 0; r < s.rows; ++r) {
     std::fill(histograms.begin(), histograms.end(), 0);
     const int64_t y0 = static_cast<int64_t>(r) * cell;
     const int64_t y1 = std::min<int64_t>(y0 + cell, image.height);
-    for (int64_t y = y0; y < y1; ++y) {
+    // Every other pixel of every other row: a cell's levels, not its
+    // strokes, are wanted, and counting one level over and over (paper)
+    // waits on its own counter.
+    for (int64_t y = y0; y < y1; y += 2) {
       const uint8_t* row = image.Row(y);
-      for (int32_t c = 0; c < s.columns; ++c) {
-        uint16_t* h = &histograms[static_cast<size_t>(c) * 256];
-        const int64_t x1 = std::min<int64_t>(static_cast<int64_t>(c + 1) * cell, image.width);
-        for (int64_t x = static_cast<int64_t>(c) * cell; x < x1; ++x) ++h[row[x]];
-      }
+      uint16_t* h = histograms.data();
+      for (int64_t x = 0; x < width; x += 2) ++h[(x / cell) * 256 + row[x]];
     }
     for (int32_t c = 0; c < s.columns; ++c) {
       const uint16_t* h = &histograms[static_cast<size_t>(c) * 256];
       const int64_t x1 = std::min<int64_t>(static_cast<int64_t>(c + 1) * cell, image.width);
-      const uint32_t total =
-          static_cast<uint32_t>((x1 - static_cast<int64_t>(c) * cell) * (y1 - y0));
+      const uint32_t total = static_cast<uint32_t>(((x1 - static_cast<int64_t>(c) * cell + 1) / 2) *
+                                                   ((y1 - y0 + 1) / 2));
       const size_t i = static_cast<size_t>(r) * s.columns + c;
-      s.low[i] = static_cast<uint8_t>(Percentile(h, total, 0.25));
-      s.high[i] = static_cast<uint8_t>(Percentile(h, total, 0.75));
-      s.median[i] = static_cast<uint8_t>(Percentile(h, total, 0.5));
+      uint8_t quartile[3];
+      Quartiles(h, total, quartile);
+      s.low[i] = quartile[0];
+      s.median[i] = quartile[1];
+      s.high[i] = quartile[2];
     }
   }
   return s;
@@ -139,24 +129,34 @@ std::vector<uint8_t> MedianLevels(const std::vector<uint8_t>& levels, int32_t co
   return grid;
 }
 
-void PaperRow(const std::vector<uint8_t>& paper, const CellStatistics& cells, int32_t width,
-              int64_t y, float* out) {
-  int32_t r0;
-  float wy;
-  Between(y, cells.cell, cells.rows, r0, wy);
+void CellRow(const std::vector<float>& grid, const CellStatistics& cells, int32_t width, int64_t y,
+             float* out) {
+  const int32_t cell = cells.cell, columns = cells.columns;
+  // Between the rows of cells first: the centres of rows r and r + 1.
+  const double at = (static_cast<double>(y) + 0.5) / cell - 0.5;
+  const int32_t r0 = at <= 0 ? 0 : std::min(static_cast<int32_t>(at), cells.rows - 1);
   const int32_t r1 = std::min(r0 + 1, cells.rows - 1);
-  // The row of cell levels first, then along it.
-  std::vector<float> across(static_cast<size_t>(cells.columns));
-  for (int32_t c = 0; c < cells.columns; ++c) {
-    const float a = paper[static_cast<size_t>(r0) * cells.columns + c];
-    const float b = paper[static_cast<size_t>(r1) * cells.columns + c];
+  const float wy = at <= 0 || r0 == r1 ? 0.0f : static_cast<float>(at - r0);
+  std::vector<float> across(static_cast<size_t>(columns));
+  for (int32_t c = 0; c < columns; ++c) {
+    const float a = grid[static_cast<size_t>(r0) * columns + c];
+    const float b = grid[static_cast<size_t>(r1) * columns + c];
     across[c] = a + (b - a) * wy;
   }
-  for (int64_t x = 0; x < width; ++x) {
-    int32_t c0;
-    float wx;
-    Between(x, cells.cell, cells.columns, c0, wx);
-    const int32_t c1 = std::min(c0 + 1, cells.columns - 1);
-    out[x] = across[c0] + (across[c1] - across[c0]) * wx;
+  // Then along the row, a span between two centres at a time; a pixel x
+  // lies at (x + 0.5) / cell - 0.5 cells.
+  const float inverse = 1.0f / static_cast<float>(cell);
+  const auto centre = [&](int32_t c) { return (static_cast<int64_t>(c) * cell + cell / 2); };
+  int64_t x = 0;
+  for (; x < std::min<int64_t>(centre(0), width); ++x) out[x] = across[0];
+  // A pixel's weight is its distance past the centre over the cell.
+  for (int32_t c = 0; c + 1 < columns; ++c) {
+    const float a = across[c], step = across[c + 1] - a;
+    const float first =
+        (static_cast<float>(centre(c)) - (static_cast<float>(c) * cell + cell / 2.0f - 0.5f)) *
+        inverse;
+    const int64_t start = x, end = std::min<int64_t>(centre(c + 1), width);
+    for (; x < end; ++x) out[x] = a + step * (first + static_cast<float>(x - start) * inverse);
   }
+  for (; x < width; ++x) out[x] = across[columns - 1];
 }

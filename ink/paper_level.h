@@ -33,7 +33,8 @@ std::vector<uint8_t> PaperLevels(const std::vector<uint8_t>& levels, int32_t col
 std::vector<uint8_t> MedianLevels(const std::vector<uint8_t>& levels, int32_t columns, int32_t rows,
                                   int32_t radius);
 
-// The paper's luminance at each pixel of row y, bilinear between the cells'
-// centres, written to out[0, width).
-void PaperRow(const std::vector<uint8_t>& paper, const CellStatistics& cells, int32_t width,
-              int64_t y, float* out);
+// A quantity kept a cell (the paper's level, a gain) at each pixel of row
+// y, bilinear between the cells' centres and flat beyond the outer ones,
+// written to out[0, width). A quantity equal in all cells comes out exact.
+void CellRow(const std::vector<float>& grid, const CellStatistics& cells, int32_t width, int64_t y,
+             float* out);
