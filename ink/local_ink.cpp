@@ -16,6 +16,11 @@ constexpr int32_t kInkReach = 128;
 // clear ink twice as far. Grain rarely reaches 4 sigma and never 8.
 constexpr double kFaintSigmas = 4;
 constexpr double kClearSigmas = 8;
+// And clear ink lies at least this share of the paper's level below it:
+// where the paper has no grain to speak of, what is left of the light's
+// slopes and a shadow's edge between the cells (a few hundredths) is not
+// ink; the faintest pencil, blurred, still lies a fifth below its paper.
+constexpr double kClearContrast = 0.15;
 
 std::vector<float> AsFloats(const std::vector<uint8_t>& levels) {
   return {levels.begin(), levels.end()};
@@ -208,7 +213,8 @@ InkDecision MakeLocalInkMask(GrayImage& image, InkKind kind) {
   // half its contrast, where it is whether or not the lens blurred it.
   const int half = (median + InkCore(histogram, otsu) + 1) / 2;
   const int weak = std::min(half, static_cast<int>(std::floor(median - kFaintSigmas * spread)));
-  const int strong = std::min(weak, static_cast<int>(std::floor(median - kClearSigmas * spread)));
+  const double clear = std::max(kClearSigmas * spread, kClearContrast * median);
+  const int strong = std::min(weak, static_cast<int>(std::floor(median - clear)));
   decision.threshold = std::max(weak, -1);
   if (strong < 0) {
     std::fill(image.pixels.get(), image.pixels.get() + image.PixelCount(), 0);
