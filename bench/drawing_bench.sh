@@ -13,7 +13,7 @@ cmake --preset release >/dev/null && cmake --build --preset release -j2 >/dev/nu
 cli=$root/build/release/kwindra-cli
 work=$root/build/bench-drawings
 # Remade when the script that draws them is newer.
-[ "$work/noise.pgm" -nt bench/make_drawings.py ] || /usr/bin/python3 bench/make_drawings.py "$work"
+[ "$work/noise.pgm" -nt bench/make_drawings.py ] && [ "$work/noise.pgm" -nt bench/photos.py ] || /usr/bin/python3 bench/make_drawings.py "$work"
 out=$(mktemp -d)
 trap 'rm -rf "$out"' EXIT
 cd "$work"
@@ -21,6 +21,10 @@ for picture in spiral a4; do
   hyperfine -w 1 -r 3 -N "$cli -q --svg -o $out $picture.pgm" \
     "potrace -s $picture.pgm -o $out/$picture-potrace.svg"
 done
+# A photographed page: the drawing mode (the ink against the paper) against
+# potrace behind its own filter for uneven light, mkbitmap -s 1.
+hyperfine -w 1 -r 3 -N "$cli -q --svg -o $out a4-photo.pgm" \
+  "bash -c 'mkbitmap -s 1 a4-photo.pgm -o $out/m.pbm && potrace -s $out/m.pbm -o $out/m.svg'"
 hyperfine -w 1 -r 5 -N "$cli -q --svg -o $out page-1.pgm" "$cli -q --svg -o $out page-tiled.pgm" \
   "$cli -q --svg -o $out page-2.pgm" "$cli -q --svg -o $out noise.pgm"
 # A batch of 200 pictures on one core and on all (results in input order).

@@ -5,11 +5,14 @@ potrace reads too, so both tools read the same file):
   spiral.pgm   8000 x 8000, a one-pixel spiral of about 7 million pixels
   a4.pgm       4960 x 7016 (A4 at 600 dpi), a scan-like drawing: strokes 3
                to 8 px, crossings, circles, lettering, specks, soft edges
+  a4-photo.pgm the same page photographed as bench/photos.py's "phone"
+               (falling light, vignetting, a shadow, grain, blur, JPEG)
   page-1.pgm, page-2.pgm   a 2000 x 2000 drawing and the same drawn 2 x
                larger each way (4 x the pixels, strokes twice as wide)
   page-tiled.pgm  page-1 four times, 2 x 2 (4 x the pixels, the same strokes)
   noise.pgm    4000 x 4000, half the pixels ink at random
 """
+import io
 import math
 import os
 import random
@@ -65,7 +68,13 @@ def drawing(w, h, scale=1.0, specks=True):
 
 
 spiral()
-drawing(4960, 7016).save(os.path.join(out, 'a4.pgm'))
+a4 = drawing(4960, 7016)
+a4.save(os.path.join(out, 'a4.pgm'))
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from photos import photograph  # noqa: E402
+photo, _ = photograph('phone', 1 - np.asarray(a4).astype(float) / 255, random.Random(1))
+Image.open(io.BytesIO(photo)).convert('L').save(os.path.join(out, 'a4-photo.pgm'))
+del a4, photo
 drawing(2000, 2000, 1.0, specks=False).save(os.path.join(out, 'page-1.pgm'))
 drawing(4000, 4000, 2.0, specks=False).save(os.path.join(out, 'page-2.pgm'))
 page = np.array(Image.open(os.path.join(out, 'page-1.pgm')))

@@ -30,13 +30,12 @@ std::vector<float> AsFloats(const std::vector<uint8_t>& levels) {
 // of its surroundings than above it. Ink is the smaller part wherever it
 // is (as the smaller class of one threshold is, on an evenly lit page),
 // and grain lies on both sides alike. The bulk: the median of the cells'
-// medians within 3 cells either way, paper beside strokes up to about
-// 50 px wide. A vote: every fourth row will do.
-bool InkIsDark(const GrayImage& image, const CellStatistics& cells) {
+// medians within radius cells either way. (Within fewer, the inside of a
+// ring of thick light ink is mostly ink.) A vote: every fourth row will do.
+bool InkIsDark(const GrayImage& image, const CellStatistics& cells, int32_t radius) {
   constexpr float kClear = 16;
-  constexpr int32_t kBulkRadius = 3;
   const std::vector<float> bulk =
-      AsFloats(MedianLevels(cells.median, cells.columns, cells.rows, kBulkRadius));
+      AsFloats(MedianLevels(cells.median, cells.columns, cells.rows, radius));
   // Sizes in locals: the compiler cannot know that the rows' bytes do not
   // overwrite them, and would read them again at every pixel.
   const int32_t width = image.width, height = image.height;
@@ -189,7 +188,7 @@ InkDecision MakeLocalInkMask(GrayImage& image, InkKind kind) {
   decision.local = true;
   const CellStatistics cells = MeasureCells(image, kCell);
   const int32_t radius = (kInkReach + kCell - 1) / kCell;
-  decision.dark = kind == InkKind::kAuto ? InkIsDark(image, cells) : kind == InkKind::kDark;
+  decision.dark = kind == InkKind::kAuto ? InkIsDark(image, cells, radius) : kind == InkKind::kDark;
   if (decision.dark) {
     DarkInkRelativeToPaper(image, PaperLevels(cells.high, cells.columns, cells.rows, radius),
                            cells);
