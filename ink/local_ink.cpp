@@ -53,9 +53,8 @@ bool InkIsDark(const GrayImage& image, const CellStatistics& cells, int32_t radi
 }
 
 // Each pixel as its share of the paper's luminance there, the paper at 255,
-// in place. The gain (255 over the paper's
-// level) is what goes between the cells: uniform white paper's is 1 and
-// leaves every pixel as it was.
+// in place. The gain (255 over the paper's level) is what goes between the
+// cells: uniform white paper's is 1 and leaves every pixel as it was.
 void DarkInkRelativeToPaper(GrayImage& image, const std::vector<uint8_t>& paper,
                             const CellStatistics& cells) {
   std::vector<float> gains(paper.size());
@@ -125,8 +124,8 @@ void MedianAndSpread(const Histogram& h, int& median, double& spread) {
   spread = 1.4826 * d;
 }
 
-// The ink's core: the level a twentieth of the way up the class at or below the
-// threshold (the darkest ink, less its darkest specks).
+// The ink's core: the level a twentieth of the way up the class at or
+// below the threshold (the darkest ink, less its darkest specks).
 int InkCore(const Histogram& h, int threshold) {
   uint64_t ink = 0;
   for (int v = 0; v <= threshold; ++v) ink += h[v];
