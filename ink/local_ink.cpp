@@ -36,9 +36,7 @@ bool InkIsDark(const GrayImage& image, const CellStatistics& cells, int32_t radi
   constexpr float kClear = 16;
   const std::vector<float> bulk =
       AsFloats(MedianLevels(cells.median, cells.columns, cells.rows, radius));
-  // Sizes in locals: the compiler cannot know that the rows' bytes do not
-  // overwrite them, and would read them again at every pixel.
-  const int32_t width = image.width, height = image.height;
+  const int32_t width = image.width, height = image.height;  // in locals, as below
   std::vector<float> level(static_cast<size_t>(width));
   uint64_t below = 0, above = 0;
   for (int64_t y = 0; y < height; y += 4) {
@@ -52,6 +50,22 @@ bool InkIsDark(const GrayImage& image, const CellStatistics& cells, int32_t radi
   return below >= above;
 }
 
+// Rewrites each pixel v as to(v, f), with f a factor kept a cell and
+// bilinear between the cells.
+template <class To>
+void ByCellFactor(GrayImage& image, const std::vector<float>& factors, const CellStatistics& cells,
+                  To to) {
+  // Sizes in locals: the compiler cannot know that the rows' bytes do not
+  // overwrite them, and would read them again at every pixel.
+  const int32_t width = image.width, height = image.height;
+  std::vector<float> factor(static_cast<size_t>(width));
+  for (int64_t y = 0; y < height; ++y) {
+    CellRow(factors, cells, width, y, factor.data());
+    uint8_t* row = image.Row(y);
+    for (int64_t x = 0; x < width; ++x) row[x] = to(row[x], factor[x]);
+  }
+}
+
 // Each pixel as its share of the paper's luminance there, the paper at 255,
 // in place. The gain (255 over the paper's level) is what goes between the
 // cells: uniform white paper's is 1 and leaves every pixel as it was.
@@ -59,15 +73,9 @@ void DarkInkRelativeToPaper(GrayImage& image, const std::vector<uint8_t>& paper,
                             const CellStatistics& cells) {
   std::vector<float> gains(paper.size());
   for (size_t i = 0; i < paper.size(); ++i) gains[i] = 255.0f / std::max<float>(paper[i], 1);
-  const int32_t width = image.width, height = image.height;
-  std::vector<float> gain(static_cast<size_t>(width));
-  for (int64_t y = 0; y < height; ++y) {
-    CellRow(gains, cells, width, y, gain.data());
-    uint8_t* row = image.Row(y);
-    for (int64_t x = 0; x < width; ++x) {
-      row[x] = static_cast<uint8_t>(std::min(255.0f, row[x] * gain[x] + 0.5f));
-    }
-  }
+  ByCellFactor(image, gains, cells, [](uint8_t v, float gain) {
+    return static_cast<uint8_t>(std::min(255.0f, v * gain + 0.5f));
+  });
 }
 
 // Light ink on a dark board, in place, as dark ink on paper at 255: the
@@ -85,16 +93,10 @@ void LightInkRelativeToBoard(GrayImage& image, const std::vector<uint8_t>& board
   for (size_t i = 0; i < board.size(); ++i) {
     evens[i] = (brightest + kDarkest) / (board[i] + kDarkest);
   }
-  const int32_t width = image.width, height = image.height;
-  std::vector<float> even(static_cast<size_t>(width));
-  for (int64_t y = 0; y < height; ++y) {
-    CellRow(evens, cells, width, y, even.data());
-    uint8_t* row = image.Row(y);
-    for (int64_t x = 0; x < width; ++x) {
-      const float lit = std::min(255.0f, row[x] * even[x]);
-      row[x] = static_cast<uint8_t>(std::clamp((255.0f - lit) * invert + 0.5f, 0.0f, 255.0f));
-    }
-  }
+  ByCellFactor(image, evens, cells, [invert](uint8_t v, float even) {
+    const float lit = std::min(255.0f, v * even);
+    return static_cast<uint8_t>(std::clamp((255.0f - lit) * invert + 0.5f, 0.0f, 255.0f));
+  });
 }
 
 // The median of a histogram and the spread about it (1.4826 times the

@@ -12,6 +12,8 @@ import tempfile
 
 from PIL import Image, ImageDraw, ImageFilter, ImageFont
 
+from example_overlay import strokes_over
+
 cli = sys.argv[1]
 root = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 work = tempfile.mkdtemp(prefix='kwindra-example.')
@@ -34,15 +36,9 @@ img = img.filter(ImageFilter.GaussianBlur(0.7))
 source = os.path.join(work, 'scan.png')
 img.save(source)
 subprocess.run([cli, '-q', '--svg', '-o', work, source], check=True)
-subprocess.run(['rsvg-convert', '-b', 'none', os.path.join(work, 'scan.svg'), '-o',
-                os.path.join(work, 'strokes.png')], check=True)
-strokes = Image.open(os.path.join(work, 'strokes.png')).convert('RGBA')
-# The strokes in red over the faded drawing.
-red = Image.new('RGBA', strokes.size, (220, 0, 0, 255))
-after = Image.eval(img, lambda v: 255 - (255 - v) // 4).convert('RGBA')
-after.paste(red, (0, 0), strokes.split()[3])
+after = strokes_over(img, os.path.join(work, 'scan.svg'), work)
 out = Image.new('RGB', (2 * w + 10, h), (255, 255, 255))
 out.paste(img.convert('RGB'), (0, 0))
-out.paste(after.convert('RGB'), (w + 10, 0))
+out.paste(after, (w + 10, 0))
 out.save(os.path.join(root, 'docs', 'drawing-before-after.png'), optimize=True)
 print('docs/drawing-before-after.png written')

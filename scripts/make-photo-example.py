@@ -21,6 +21,7 @@ from PIL import Image, ImageDraw, ImageFont
 root = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 sys.path.insert(0, os.path.join(root, 'bench'))
 from photos import photograph  # noqa: E402
+from example_overlay import strokes_over  # noqa: E402
 
 cli = sys.argv[1]
 work = tempfile.mkdtemp(prefix='kwindra-photo.')
@@ -43,18 +44,13 @@ photo_path = os.path.join(work, 'photo.jpg')
 open(photo_path, 'wb').write(data)
 photo = Image.open(io.BytesIO(data)).convert('RGB')
 subprocess.run([cli, '-q', '--svg', '--mask', '-o', work, photo_path], check=True)
-subprocess.run(['rsvg-convert', '-b', 'none', os.path.join(work, 'photo.svg'), '-o',
-                os.path.join(work, 'strokes.png')], check=True)
-strokes = Image.open(os.path.join(work, 'strokes.png')).convert('RGBA')
-red = Image.new('RGBA', strokes.size, (220, 0, 0, 255))
-after = Image.eval(photo, lambda v: 255 - (255 - v) // 4).convert('RGBA')
-after.paste(red, (0, 0), strokes.split()[3])
+after = strokes_over(photo, os.path.join(work, 'photo.svg'), work)
 mask = Image.open(os.path.join(work, 'photo.mask.png')).convert('RGB')
 otsu_dir = os.path.join(work, 'otsu')
 subprocess.run([cli, '-q', '--threshold', 'otsu', '--mask', '-o', otsu_dir, photo_path])
 otsu = Image.open(os.path.join(otsu_dir, 'photo.mask.png')).convert('RGB')
 out = Image.new('RGB', (2 * w + 10, 2 * h + 10), (255, 255, 255))
-for picture, at in ((photo, (0, 0)), (after.convert('RGB'), (w + 10, 0)), (mask, (0, h + 10)),
+for picture, at in ((photo, (0, 0)), (after, (w + 10, 0)), (mask, (0, h + 10)),
                     (otsu, (w + 10, h + 10))):
     out.paste(picture, at)
 out.save(os.path.join(root, 'docs', 'photo-before-after.png'), optimize=True)
