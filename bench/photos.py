@@ -199,6 +199,21 @@ def f_measure(mask, truth):
     return 2 * precision * recall / (precision + recall)
 
 
+def install_peers():
+    """Debian's packages of the peers, installed when missing (as root)."""
+    missing = []
+    for module, package in (('skimage', 'python3-skimage'), ('cv2', 'python3-opencv')):
+        try:
+            __import__(module)
+        except ImportError:
+            missing.append(package)
+    if not shutil.which('mkbitmap'):
+        missing.append('potrace')
+    if missing:
+        subprocess.run(['apt-get', 'install', '-y', '-qq', *missing], check=True,
+                       env=dict(os.environ, DEBIAN_FRONTEND='noninteractive'))
+
+
 def peer_masks(lum, dark, folder):
     """The peers' ink masks, each told the ink's side."""
     from skimage.filters import threshold_otsu, threshold_sauvola
@@ -207,7 +222,7 @@ def peer_masks(lum, dark, folder):
     masks = {'otsu': g <= threshold_otsu(g), 'sauvola': g < threshold_sauvola(g, 51, 0.2)}
     masks['opencv'] = cv2.adaptiveThreshold(g, 255, cv2.ADAPTIVE_THRESH_GAUSSIAN_C,
                                             cv2.THRESH_BINARY, 51, 10) == 0
-    if shutil.which('mkbitmap'):
+    if shutil.which('mkbitmap'):  # installed above, unless not root
         pgm = os.path.join(folder, 'peer.pgm')
         Image.fromarray(g).save(pgm)
         out = subprocess.run(['mkbitmap', '-s', '1', '-o', '-', pgm], capture_output=True).stdout
@@ -248,6 +263,8 @@ def main():
                         help='with --check: kinds whose F-measure is reported, not held')
     args = parser.parse_args()
     import random
+    if args.peers:
+        install_peers()
     w, h = (int(v) for v in args.size.split('x'))
     folder = args.keep or tempfile.mkdtemp(prefix='kwindra-photos.')
     os.makedirs(folder, exist_ok=True)
