@@ -10,7 +10,9 @@ exe=$1
 source "$root/scripts/wine-env.sh"
 kwindra_prepare_wine
 work=$(mktemp -d /tmp/kwindra-road.XXXXXX)
-trap 'rm -rf "$work"' EXIT
+pid=
+# A road that fails leaves no program behind to take the next one's keys.
+trap '[ -z "$pid" ] || kill "$pid" 2>/dev/null; rm -rf "$work"' EXIT
 python3 "$root/scripts/make-examples.py" "$work"
 dos() { echo "Z:${1//\//\\}"; }
 
@@ -42,12 +44,14 @@ focus_on() {
   echo "waited 20 s in vain for the focus in $1"
   exit 1
 }
+# A search fails outright when a window goes while it looks (X's BadWindow),
+# so it is asked again rather than waited on with --sync.
+shown() { xdotool search --onlyvisible --name "$1" >/dev/null 2>&1; }
 wait_window() {
-  timeout 20 xdotool search --sync --onlyvisible --name "$1" >/dev/null ||
-    { echo "no window $1"; exit 1; }
+  until_true 20 "window $1" shown "$1"
   focus_on "$1"
 }
-gone() { ! xdotool search --onlyvisible --name "$1" >/dev/null 2>&1; }
+gone() { ! shown "$1"; }
 # The chooser or box closed and the main window holds the keyboard again.
 back_to_main() {
   until_true 20 "$1 to close" gone "$1"
@@ -57,7 +61,7 @@ back_to_main() {
 "$WINE64" "$exe" </dev/null >/dev/null 2>&1 &
 pid=$!
 wait_window '^Kwindra'
-main=$(xdotool search --onlyvisible --name '^Kwindra' | head -1)
+main=$(xdotool search --onlyvisible --name '^Kwindra' 2>/dev/null | head -1)
 # Each sample: load it through the open chooser, "Licz", save it through
 # the save chooser; the overlay is switched on (and photographed) once.
 red_on_screen() {
@@ -120,6 +124,7 @@ back_to_main '^Uwaga!$'
 xdotool key F10 Down Up Return  # Plik > Koniec
 status=0
 wait "$pid" || status=$?
+pid=
 [ "$status" = 0 ] || { echo "exit status $status"; exit 1; }
 
 # The saved picture: 300 x 240, green line pixels on black, the two ends and
