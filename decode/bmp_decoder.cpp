@@ -88,6 +88,10 @@ bool ReadHeaders(std::FILE* file, Bmp& bmp, DecodeResult& result) {
     bmp.height = bmp.topDown ? -static_cast<int64_t>(height) : height;
     bmp.bits = U16(info + 14);
     bmp.compression = U32(info + 16);
+    // Pixels per metre; 0 (as most writers leave it) says nothing.
+    if (size >= 40)
+      SetResolution(result, DotsPerInch(U32(info + 24), 0.0254),
+                    DotsPerInch(U32(info + 28), 0.0254));
   }
   if (os2 && (bmp.compression == 3 || bmp.compression == 4)) {
     return Fail(result, DecodeStatus::kUnsupported,

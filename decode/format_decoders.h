@@ -15,6 +15,10 @@ bool DecodeWebp(std::FILE* file, const DecodeLimits& limits, DecodeResult& resul
 // Sets the status and detail; returns false for the decoders' tail calls.
 bool Fail(DecodeResult& result, DecodeStatus status, std::string detail);
 
+// Keeps a stated resolution when it is believable (1 to 1000000 dpi both
+// ways); a file may state anything.
+void SetResolution(DecodeResult& result, double dpiX, double dpiY);
+
 // Checks the declared size against the limits and allocates the luminance;
 // every decoder calls it before its one big allocation.
 bool AllocateImage(DecodeResult& result, uint64_t width, uint64_t height,

@@ -73,6 +73,12 @@ bool DecodeJpeg(std::FILE* file, const DecodeLimits& limits, DecodeResult& resul
       result.orientation = ExifOrientation(m->data + 6, m->data_length - 6);
     }
   }
+  // JFIF's density: unit 1 dots per inch, 2 per centimetre, 0 only a ratio.
+  if (info->saw_JFIF_marker && (info->density_unit == 1 || info->density_unit == 2)) {
+    const double unitsPerInch = info->density_unit == 1 ? 1 : 2.54;
+    SetResolution(result, DotsPerInch(info->X_density, unitsPerInch),
+                  DotsPerInch(info->Y_density, unitsPerInch));
+  }
   const bool cmyk = info->jpeg_color_space == JCS_CMYK || info->jpeg_color_space == JCS_YCCK;
   info->out_color_space = cmyk ? JCS_CMYK : JCS_GRAYSCALE;
   if (!AllocateImage(result, info->image_width, info->image_height, limits)) {

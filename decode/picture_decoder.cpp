@@ -1,6 +1,7 @@
 #include "decode/picture_decoder.h"
 
 #include <cerrno>
+#include <cmath>
 #include <cstring>
 #include <new>
 
@@ -12,6 +13,17 @@ bool Fail(DecodeResult& result, DecodeStatus status, std::string detail) {
   result.detail = std::move(detail);
   result.image = GrayImage{};
   return false;
+}
+
+void SetResolution(DecodeResult& result, double dpiX, double dpiY) {
+  const auto believable = [](double dpi) { return dpi >= 1 && dpi <= 1e6; };  // false for NaN
+  if (believable(dpiX) && believable(dpiY)) result.dpiX = dpiX, result.dpiY = dpiY;
+}
+
+double DotsPerInch(uint32_t perUnit, double unitsPerInch) {
+  const double exact = perUnit * unitsPerInch;
+  const double whole = std::round(exact);
+  return std::round(whole / unitsPerInch) == perUnit ? whole : exact;
 }
 
 bool AllocateImage(DecodeResult& result, uint64_t width, uint64_t height,
@@ -76,6 +88,9 @@ DecodeResult DecodePicture(std::FILE* file, const DecodeLimits& limits) {
     ok = DecodePnm(file, limits, result);
   } else {
     Fail(result, DecodeStatus::kUnknownFormat, "");
+  }
+  if (ok && result.orientation >= 5 && result.orientation <= 8) {
+    std::swap(result.dpiX, result.dpiY);  // a quarter turn: across becomes down
   }
   if (ok && !Orient(result.image, result.orientation)) {
     Fail(result, DecodeStatus::kOutOfMemory, "");

@@ -29,8 +29,17 @@ struct DecodeResult {
   uint64_t width = 0;       // the size the file declares, also when refused
   uint64_t height = 0;
   int orientation = 1;  // as stored, 1 to 8 (EXIF, TIFF); the image is turned by it
+  // Dots per inch across and down the picture as shown, as the file states
+  // them; 0 when it states none (or nothing believable).
+  double dpiX = 0;
+  double dpiY = 0;
   GrayImage image;
 };
+
+// Dots per inch from a whole number of dots per metre or centimetre
+// (unitsPerInch 0.0254 or 2.54): the whole dpi it was rounded from when
+// there is one (11811 a metre is 300 dpi, not 299.9994).
+double DotsPerInch(uint32_t perUnit, double unitsPerInch);
 
 // Decodes from the stream's current position (the stream must be seekable).
 DecodeResult DecodePicture(std::FILE* file, const DecodeLimits& limits);

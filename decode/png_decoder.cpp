@@ -68,6 +68,11 @@ bool DecodePng(std::FILE* file, const DecodeLimits& limits, DecodeResult& result
   // The size limit is ours; libpng's own would refuse before we could say so.
   png_set_user_limits(png, 0x7fffffff, 0x7fffffff);
   png_read_info(png, info);
+  png_uint_32 perMetreX = 0, perMetreY = 0;
+  int unit = PNG_RESOLUTION_UNKNOWN;
+  if (png_get_pHYs(png, info, &perMetreX, &perMetreY, &unit) && unit == PNG_RESOLUTION_METER) {
+    SetResolution(result, DotsPerInch(perMetreX, 0.0254), DotsPerInch(perMetreY, 0.0254));
+  }
   const png_uint_32 width = png_get_image_width(png, info);
   const png_uint_32 height = png_get_image_height(png, info);
   if (!AllocateImage(result, width, height, limits)) {

@@ -245,6 +245,15 @@ bool DecodeTiff(std::FILE* file, const DecodeLimits& limits, DecodeResult& resul
   uint16_t orientation = ORIENTATION_TOPLEFT;
   TIFFGetFieldDefaulted(tiff, TIFFTAG_ORIENTATION, &orientation);
   result.orientation = orientation;
+  float resolutionX = 0, resolutionY = 0;
+  uint16_t unit = RESUNIT_INCH;
+  TIFFGetFieldDefaulted(tiff, TIFFTAG_RESOLUTIONUNIT, &unit);
+  if (TIFFGetField(tiff, TIFFTAG_XRESOLUTION, &resolutionX) &&
+      TIFFGetField(tiff, TIFFTAG_YRESOLUTION, &resolutionY) &&
+      (unit == RESUNIT_INCH || unit == RESUNIT_CENTIMETER)) {
+    const double perInch = unit == RESUNIT_INCH ? 1 : 2.54;
+    SetResolution(result, resolutionX * perInch, resolutionY * perInch);
+  }
   Layout layout;
   if (ReadLayout(tiff, layout)) {
     ok = ReadScanlines(tiff, layout, result) && context.error.empty();
