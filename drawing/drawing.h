@@ -2,6 +2,7 @@
 // coordinates (the centre of pixel (i, j) at (i, j), y downward).
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <initializer_list>
 #include <span>
@@ -32,6 +33,10 @@ struct Drawing {
   int32_t height = 0;
   std::vector<DrawnPoint> points;  // every stroke's, one after another
   std::vector<Stroke> strokes;
+  // With curves: bulges[i] belongs to the piece from points[i] to the next
+  // point of its stroke (see curves/segment.h; 0 straight, a stroke's last
+  // unused). Empty when every piece is straight.
+  std::vector<float> bulges;
   double penUp = 0;    // pen-up travel between the strokes in their order
   int64_t specks = 0;  // ink components dropped as shorter than the minimum
   int64_t spurs = 0;   // side branches pruned as shorter than the stroke width
@@ -40,6 +45,17 @@ struct Drawing {
     return {points.data() + s.first, s.count};
   }
   std::span<DrawnPoint> Points(const Stroke& s) { return {points.data() + s.first, s.count}; }
+  double Bulge(size_t point) const { return bulges.empty() ? 0 : bulges[point]; }
+
+  // Turns a stroke round: its points in reverse, each arc bent the other way.
+  void Reverse(const Stroke& s) {
+    const std::span<DrawnPoint> p = Points(s);
+    std::reverse(p.begin(), p.end());
+    if (bulges.empty() || s.count < 2) return;
+    float* b = bulges.data() + s.first;
+    std::reverse(b, b + s.count - 1);
+    for (uint32_t i = 0; i + 1 < s.count; ++i) b[i] = -b[i];
+  }
 
   // Appends a stroke through the points of [begin, end) (anything with x
   // and y).

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "curves/arc_fit.h"
 #include "drawing/centreline.h"
 #include "drawing/distance_map.h"
 #include "drawing/fixed_point.h"
@@ -55,6 +56,27 @@ void AddSimplified(Drawing& drawing, std::vector<Point>& path, bool closed, doub
   }
 }
 
+// Appends the stroke fitted with lines and arcs; a stroke too small for
+// that (a dot, a ring within the tolerance) is simplified as a polyline.
+void AddFitted(Drawing& drawing, std::vector<Point>& path, bool closed, double epsilon, int scale,
+               FittedPath& fit, std::vector<PointF>& points) {
+  points.resize(path.size());
+  for (size_t i = 0; i < path.size(); ++i) points[i] = FromFixed(path[i], scale);
+  FitLinesAndArcs(points, epsilon, fit);
+  if (fit.vertices.size() < (closed ? 3u : 2u)) {
+    AddSimplified(drawing, path, closed, epsilon, scale);
+    drawing.bulges.resize(drawing.points.size(), 0);
+    return;
+  }
+  drawing.strokes.push_back({static_cast<uint32_t>(drawing.points.size()),
+                             static_cast<uint32_t>(fit.vertices.size()), closed});
+  for (size_t i = 0; i < fit.vertices.size(); ++i) {
+    drawing.points.push_back(
+        {static_cast<float>(fit.vertices[i].x), static_cast<float>(fit.vertices[i].y)});
+    drawing.bulges.push_back(i < fit.bulges.size() ? static_cast<float>(fit.bulges[i]) : 0.0f);
+  }
+}
+
 }  // namespace
 
 DrawingStatus VectorizeDrawing(GrayImage& mask, const DrawingOptions& options, Drawing& drawing) {
@@ -83,11 +105,18 @@ DrawingStatus VectorizeDrawing(GrayImage& mask, const DrawingOptions& options, D
     // At most a point a pixel and three a step: reserved rather than grown,
     // the pages never written cost nothing.
     drawing.points.reserve(graph.pool.size() + 3 * graph.steps.size() + 3 * graph.runs.size());
+    if (options.curves) drawing.bulges.reserve(drawing.points.capacity());
+    FittedPath fit;
+    std::vector<PointF> fitPoints;
     for (const StrokeRun& run : graph.runs) {
       std::vector<Point> path =
           CentrelineOf(graph, run, mask.width, mask.height, distances.get(), scale);
       if (path.empty()) continue;
-      AddSimplified(drawing, path, run.closed, options.epsilon, scale);
+      if (options.curves) {
+        AddFitted(drawing, path, run.closed, options.epsilon, scale, fit, fitPoints);
+      } else {
+        AddSimplified(drawing, path, run.closed, options.epsilon, scale);
+      }
     }
   }
   tell("ordering");

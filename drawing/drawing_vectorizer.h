@@ -12,6 +12,7 @@ struct DrawingOptions {
   double epsilon = 1.0;
   int minLength = 3;
   bool order = true;
+  bool curves = false;  // lines and arcs rather than polylines
   // Told the stage now starting ("thinning", ...), for progress on long work.
   std::function<void(const char*)> progress;
 };

@@ -120,9 +120,9 @@ void OrderStrokes(Drawing& d) {
       if (best >= 0 && bestDistance <= static_cast<double>(ring) * grid.cell) break;
       if (ring > grid.columns + grid.rows) break;
     }
+    if (best % 2) d.Reverse(d.strokes[best / 2]);
     const std::span<DrawnPoint> points = d.Points(d.strokes[best / 2]);
     done[best / 2] = true;
-    if (best % 2) std::reverse(points.begin(), points.end());
     pen = {points.back().x, points.back().y};
     order.push_back(static_cast<uint32_t>(best / 2));
   }

@@ -1,0 +1,137 @@
+// Greedy fitting of lines and arcs: from each vertex the longest piece that
+// holds the tolerance, found by doubling and then halving the reach. A piece
+// that carries on the last one's tangent is taken when it reaches nearly as
+// far as a free one; otherwise the free one starts at a corner.
+#include "curves/arc_fit.h"
+
+#include <cmath>
+
+#include "curves/segment.h"
+
+namespace {
+
+// A continuation must reach this share of a free piece's points, or the
+// vertex becomes a corner: a smooth line loses little by keeping its
+// tangent, a corner loses nearly everything.
+constexpr double kSmoothShare = 0.75;
+
+struct Reach {
+  size_t end;
+  double bulge;
+};
+
+bool AllWithin(std::span<const PointF> path, size_t s, size_t e, const Segment& piece,
+               double epsilon) {
+  for (size_t i = s + 1; i < e; ++i) {
+    if (DistanceTo(piece, path[i]) > epsilon) return false;
+  }
+  return true;
+}
+
+// The circle through both ends nearest the points between, by least
+// squares on the circle's equation: the circles through a and b are
+// (p - a).(p - b) + lambda n.(p - a) = 0, n the chord's normal; lambda is
+// linear. Returns the bulge of its arc on the points' side; 0 when the
+// chord is empty or the points lie on it.
+double LeastSquaresBulge(std::span<const PointF> path, size_t s, size_t e) {
+  const PointF a = path[s], b = path[e];
+  const double length = std::hypot(b.x - a.x, b.y - a.y);
+  if (length == 0) return 0;
+  const PointF n{-(b.y - a.y) / length, (b.x - a.x) / length};
+  double crossTerms = 0, squares = 0, side = 0;
+  for (size_t i = s + 1; i < e; ++i) {
+    const PointF p = path[i];
+    const double circle = (p.x - a.x) * (p.x - b.x) + (p.y - a.y) * (p.y - b.y);
+    const double off = n.x * (p.x - a.x) + n.y * (p.y - a.y);
+    crossTerms += circle * off, squares += off * off, side += off;
+  }
+  if (squares == 0) return 0;
+  // The centre is lambda / 2 behind the chord's midpoint along n; its two
+  // arcs have bulges q +- sqrt(q^2 + 1), q = lambda / length, one either side.
+  const double q = -crossTerms / squares / length;
+  const double root = std::sqrt(q * q + 1);
+  // Written so that neither root loses its digits to a cancellation.
+  const double positive = q > 0 ? q + root : 1 / (root - q);
+  const double negative = q < 0 ? q - root : -1 / (root + q);
+  return side < 0 ? positive : negative;  // the arc bulges to the points' side
+}
+
+// A free piece from s to e: the chord when it holds, else the arc above.
+bool FreeFit(std::span<const PointF> path, size_t s, size_t e, double epsilon, double& bulge) {
+  bulge = 0;
+  if (AllWithin(path, s, e, {path[s], path[e], 0}, epsilon)) return true;
+  bulge = LeastSquaresBulge(path, s, e);
+  return bulge != 0 && std::isfinite(bulge) &&
+         AllWithin(path, s, e, {path[s], path[e], bulge}, epsilon);
+}
+
+// The arc from s to e leaving along the tangent.
+bool HeldFit(std::span<const PointF> path, size_t s, size_t e, PointF tangent, double epsilon,
+             double& bulge) {
+  bulge = BulgeLeavingAlong(path[s], tangent, path[e]);
+  return std::isfinite(bulge) && AllWithin(path, s, e, {path[s], path[e], bulge}, epsilon);
+}
+
+// The farthest end a piece from s reaches, by doubling the reach until it
+// fails and halving the gap between the last success and the failure.
+// Assumes a piece that holds to e holds to nearer ends, as on smooth lines.
+template <class Fit>
+Reach Farthest(size_t s, size_t last, Fit fit) {
+  Reach best{s, 0};
+  size_t failed = 0;
+  for (size_t step = 1;; step *= 2) {
+    const size_t e = std::min(s + step, last);
+    double bulge = 0;
+    if (!fit(e, bulge)) {
+      failed = e;
+      break;
+    }
+    best = {e, bulge};
+    if (e == last) return best;
+  }
+  for (size_t low = best.end, high = failed; high - low > 1;) {
+    const size_t middle = low + (high - low) / 2;
+    double bulge = 0;
+    if (fit(middle, bulge)) {
+      low = middle, best = {middle, bulge};
+    } else {
+      high = middle;
+    }
+  }
+  return best;
+}
+
+}  // namespace
+
+void FitLinesAndArcs(std::span<const PointF> path, double epsilon, FittedPath& fit) {
+  fit.vertices.assign(1, path[0]);
+  fit.bulges.clear();
+  const size_t last = path.size() - 1;
+  bool smooth = false;  // the last piece's tangent may be carried on
+  PointF tangent{1, 0};
+  for (size_t s = 0; s < last;) {
+    Reach reach =
+        Farthest(s, last, [&](size_t e, double& b) { return FreeFit(path, s, e, epsilon, b); });
+    if (smooth) {
+      const Reach held = Farthest(
+          s, last, [&](size_t e, double& b) { return HeldFit(path, s, e, tangent, epsilon, b); });
+      if (held.end > s &&
+          static_cast<double>(held.end - s) >= kSmoothShare * static_cast<double>(reach.end - s)) {
+        reach = held;
+      }
+    }
+    Segment piece{path[s], path[reach.end], reach.bulge};
+    // A nearly straight arc whose chord holds as well is drawn straight:
+    // machines and readers prefer a line to an arc of enormous radius.
+    if (piece.bulge != 0 && AllWithin(path, s, reach.end, {piece.from, piece.to, 0}, epsilon) &&
+        std::fabs(piece.bulge) * std::hypot(piece.to.x - piece.from.x, piece.to.y - piece.from.y) <
+            epsilon) {
+      piece.bulge = 0;
+    }
+    fit.vertices.push_back(piece.to);
+    fit.bulges.push_back(piece.bulge);
+    tangent = piece.EndTangent();
+    smooth = true;
+    s = reach.end;
+  }
+}

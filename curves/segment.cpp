@@ -1,0 +1,100 @@
+// The geometry of a straight segment or circular arc given by its bulge.
+#include "curves/segment.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace {
+
+double Cross(PointF a, PointF b) {
+  return a.x * b.y - a.y * b.x;
+}
+
+// The chord's direction turned by angle (radians; positive turns +x toward +y).
+PointF Turned(PointF v, double angle) {
+  const double c = std::cos(angle), s = std::sin(angle);
+  return {v.x * c - v.y * s, v.x * s + v.y * c};
+}
+
+PointF UnitChord(const Segment& s) {
+  const double dx = s.to.x - s.from.x, dy = s.to.y - s.from.y;
+  const double length = std::hypot(dx, dy);
+  return length > 0 ? PointF{dx / length, dy / length} : PointF{1, 0};
+}
+
+double Distance(PointF a, PointF b) {
+  return std::hypot(a.x - b.x, a.y - b.y);
+}
+
+double DistanceToChord(PointF a, PointF b, PointF p) {
+  const double dx = b.x - a.x, dy = b.y - a.y;
+  const double squared = dx * dx + dy * dy;
+  double t = squared > 0 ? ((p.x - a.x) * dx + (p.y - a.y) * dy) / squared : 0;
+  t = std::clamp(t, 0.0, 1.0);
+  return std::hypot(p.x - a.x - t * dx, p.y - a.y - t * dy);
+}
+
+}  // namespace
+
+double Segment::Sweep() const {
+  return 4 * std::atan(bulge);
+}
+
+double Segment::Length() const {
+  const double chord = Distance(from, to);
+  if (Straight()) return chord;
+  return Radius() * std::fabs(Sweep());
+}
+
+// The centre lies on the chord's bisector, chord (1 - b^2) / (4 b) off it
+// along the chord's direction turned a quarter toward +y.
+PointF Segment::Centre() const {
+  const double dx = to.x - from.x, dy = to.y - from.y;
+  const double offset = (1 - bulge * bulge) / (4 * bulge);
+  return {(from.x + to.x) / 2 - offset * dy, (from.y + to.y) / 2 + offset * dx};
+}
+
+double Segment::Radius() const {
+  return Distance(from, to) * (1 + bulge * bulge) / (4 * std::fabs(bulge));
+}
+
+PointF Segment::At(double t) const {
+  if (Straight()) return {from.x + t * (to.x - from.x), from.y + t * (to.y - from.y)};
+  const PointF c = Centre();
+  const PointF r = Turned({from.x - c.x, from.y - c.y}, t * Sweep());
+  return {c.x + r.x, c.y + r.y};
+}
+
+PointF Segment::StartTangent() const {
+  return Turned(UnitChord(*this), -Sweep() / 2);
+}
+PointF Segment::EndTangent() const {
+  return Turned(UnitChord(*this), Sweep() / 2);
+}
+
+// O(1). A point within the arc's sweep is as far as from the circle; one
+// outside it is nearest to an end.
+double DistanceTo(const Segment& s, PointF p) {
+  if (s.Straight() || (s.from.x == s.to.x && s.from.y == s.to.y)) {
+    return DistanceToChord(s.from, s.to, p);
+  }
+  const PointF c = s.Centre();
+  const PointF a{s.from.x - c.x, s.from.y - c.y}, b{s.to.x - c.x, s.to.y - c.y};
+  const PointF v{p.x - c.x, p.y - c.y};
+  const double turn = s.bulge > 0 ? 1 : -1;
+  // Within a sweep of at most half a turn: past the start and before the
+  // end. A larger sweep is everything but the smaller one from end to start.
+  const bool inside = std::fabs(s.bulge) <= 1 ? turn * Cross(a, v) >= 0 && turn * Cross(v, b) >= 0
+                                              : !(turn * Cross(b, v) > 0 && turn * Cross(v, a) > 0);
+  if (inside) return std::fabs(std::hypot(v.x, v.y) - s.Radius());
+  return std::min(Distance(p, s.from), Distance(p, s.to));
+}
+
+// The chord makes half the sweep with the tangent: b = tan(angle / 2).
+double BulgeLeavingAlong(PointF from, PointF tangent, PointF to) {
+  const PointF chord{to.x - from.x, to.y - from.y};
+  const double angle = std::atan2(Cross(tangent, chord), tangent.x * chord.x + tangent.y * chord.y);
+  if (std::fabs(angle) > 0.95 * M_PI) return std::numeric_limits<double>::quiet_NaN();
+  return std::tan(angle / 2);
+}
