@@ -1,7 +1,9 @@
 #include "cli/options.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <unordered_map>
@@ -16,7 +18,8 @@ constexpr char kUsage[] =
        "is told from the paper around it (scans and photos in uneven light alike),\n"
        "the strokes are thinned to their centrelines, split at junctions and\n"
        "simplified; every centreline point of a stroke lies within the tolerance\n"
-       "of its polyline.\n"
+       "of its polyline (or, with --curves, of its lines and arcs). With no output\n"
+       "chosen, the SVG is written beside each picture.\n"
        "\n"
        "  -e, --epsilon PIXELS   tolerance in pixels, to 0.001 (default 1)\n"
        "      --ink KIND         auto, dark or light: dark ink, light ink, or (auto)\n"
@@ -32,6 +35,11 @@ constexpr char kUsage[] =
        "                         everything but black is line, one line from its end\n"
        "      --break-pixels     with --single-line: critical points at the pixels that\n"
        "                         broke the fit (the command without a menu item)\n"
+       "      --curves           straight segments and circular arcs rather than\n"
+       "                         polylines, tangent-continuous where the line is smooth\n"
+       "      --dpi N            the picture's resolution (default: as the file says)\n"
+       "      --units UNIT       mm, in or px: the unit of the SVG's size and of the\n"
+       "                         DXF (default mm when the resolution is known, else px)\n"
        "  -o, --output FOLDER    where the outputs go (default: beside each picture)\n"
        "      --mask             the ink as a 1-bit PNG: NAME.mask.png\n"
        "      --bmp              with --single-line: the picture as the window program\n"
@@ -42,6 +50,15 @@ constexpr char kUsage[] =
        "      --dxf              the strokes as DXF (ASCII, R12): NAME.dxf\n"
        "      --csv              the strokes' points as CSV: NAME.csv\n"
        "      --json             the run and the strokes as JSON: NAME.json\n"
+       "      --gcode            G-code for a pen plotter or laser: NAME.gcode (in mm,\n"
+       "                         or inches with --units in; needs the resolution)\n"
+       "      --machine KIND     plotter (default: pen up G0 Z2, down G1 Z0) or laser\n"
+       "                         (off M5, on M3 S1000)\n"
+       "      --pen-down TEXT    the G-code line that starts drawing (or cutting)\n"
+       "      --pen-up TEXT      the G-code line that stops it\n"
+       "      --feed N           drawing speed in the file's unit a minute (default\n"
+       "                         1000 mm, 40 in)\n"
+       "      --hpgl             HPGL for pen plotters: NAME.plt (needs the resolution)\n"
        "  -j, --jobs N           pictures at once (default: one a core; --single-line\n"
        "                         takes one at a time)\n"
        "  -q, --quiet            no result line for each picture\n"
@@ -63,35 +80,37 @@ bool ParseCount(const std::string& text, uint64_t limit, uint64_t& value) {
   return value <= limit;
 }
 
-// A tolerance in pixels as thousandths, the settings dialog's unit: digits
-// with a decimal point or comma, rounded to the nearest thousandth; it must
-// come out from 1 to 2147483647 thousandths, as the dialog accepts.
-bool ParseTolerance(const std::string& text, int& thousandths, bool& positive) {
-  uint64_t whole = 0;
-  size_t i = 0;
-  for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
-    whole = whole * 10 + (text[i] - '0');
-    if (whole > 3000000) return positive = true, false;
-  }
-  const bool hadDigits = i > 0;
-  uint64_t fraction = 0;  // in ten-thousandths, for the rounding
-  if (i < text.size() && (text[i] == '.' || text[i] == ',')) {
-    ++i;
-    int places = 0;
-    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i, ++places) {
-      if (places < 4) fraction = fraction * 10 + (text[i] - '0');
+// A decimal number as people write it: an optional sign, digits, a point
+// or a comma and more digits; no exponent, no spaces. False for anything else.
+bool ParseDecimal(const std::string& text, double& value) {
+  size_t i = text.size() > 0 && (text[0] == '-' || text[0] == '+') ? 1 : 0;
+  bool digits = false, separator = false;
+  std::string plain = text.substr(0, i);
+  for (; i < text.size(); ++i) {
+    const char c = text[i];
+    if (c >= '0' && c <= '9') {
+      digits = true;
+      plain += c;
+    } else if ((c == '.' || c == ',') && !separator) {
+      separator = true;
+      plain += '.';
+    } else {
+      return false;
     }
-    for (; places < 4; ++places) fraction *= 10;
-    if (!hadDigits && places == 0) return positive = true, false;
-  } else if (!hadDigits) {
-    return positive = true, false;
   }
-  if (i != text.size()) return positive = true, false;
-  const uint64_t value = whole * 1000 + (fraction + 5) / 10;
-  positive = value >= 1 && value <= 2147483647;
-  if (!positive) return false;
-  thousandths = static_cast<int>(value);
+  if (!digits) return false;
+  value = std::strtod(plain.c_str(), nullptr);  // digits only: the C locale's point is safe
   return true;
+}
+
+// A decimal within [low, high], else the message naming the range.
+int TakeDecimal(const std::string& value, double low, double high, const char* invalid,
+                const char* range, double& out) {
+  double number = 0;
+  if (!ParseDecimal(value, number)) return UsageError(std::string(Tr(invalid)) + value);
+  if (!(number >= low && number <= high)) return UsageError(std::string(Tr(range)) + value);
+  out = number;
+  return -1;
 }
 
 // One option with its value, if it takes one. Returns -1 to go on, else
@@ -99,11 +118,44 @@ bool ParseTolerance(const std::string& text, int& thousandths, bool& positive) {
 int TakeOption(const std::string& name, const std::string& value, Options& o) {
   uint64_t n = 0;
   if (name == "-e" || name == "--epsilon") {
-    bool positive = true;
-    if (!ParseTolerance(value, o.thousandths, positive)) {
-      return positive ? UsageError(std::string(Tr("Invalid epsilon: ")) + value)
-                      : UsageError(Tr("Epsilon must be positive"));
+    // In thousandths, as the settings dialog keeps it: rounded to the
+    // nearest, from 1 to the largest the dialog takes.
+    double pixels = 0;
+    if (!ParseDecimal(value, pixels))
+      return UsageError(std::string(Tr("Invalid epsilon: ")) + value);
+    const double thousandths = std::round(pixels * 1000);
+    if (!(thousandths >= 1 && thousandths <= 2147483647)) {
+      return UsageError(std::string(Tr("Epsilon out of range (0.001 to 2147483.647 px): ")) +
+                        value);
     }
+    o.thousandths = static_cast<int>(thousandths);
+  } else if (name == "--dpi") {
+    const int status = TakeDecimal(value, 1, 1000000, N_("Invalid resolution: "),
+                                   N_("Resolution out of range (1 to 1000000 dpi): "), o.dpi);
+    if (status >= 0) return status;
+  } else if (name == "--feed") {
+    const int status = TakeDecimal(value, 0.001, 1000000, N_("Invalid feed: "),
+                                   N_("Feed out of range (0.001 to 1000000 a minute): "), o.feed);
+    if (status >= 0) return status;
+  } else if (name == "--units") {
+    const std::pair<const char*, Unit> units[] = {
+        {"mm", Unit::kMm}, {"in", Unit::kIn}, {"px", Unit::kPx}};
+    const auto* unit = std::find_if(std::begin(units), std::end(units),
+                                    [&](const auto& u) { return value == u.first; });
+    if (unit == std::end(units))
+      return UsageError(std::string(Tr("Invalid units (mm, in, px): ")) + value);
+    o.unit = unit->second;
+  } else if (name == "--machine") {
+    if (value != "plotter" && value != "laser") {
+      return UsageError(std::string(Tr("Invalid machine (plotter, laser): ")) + value);
+    }
+    o.laser = value == "laser";
+  } else if (name == "--pen-down" || name == "--pen-up") {
+    // One line of G-code: a newline would let a command slip in unseen.
+    if (value.find_first_of("\r\n") != std::string::npos) {
+      return UsageError(std::string(Tr("A pen command must be one line: ")) + name);
+    }
+    (name == "--pen-down" ? o.penDown : o.penUp) = value;
   } else if (name == "-o" || name == "--output") {
     o.output = value;
   } else if (name == "--ink") {
@@ -169,6 +221,9 @@ int TakeSwitch(const std::string& name, Options& o) {
                                                    {"--dxf", &o.dxf},
                                                    {"--csv", &o.csv},
                                                    {"--json", &o.json},
+                                                   {"--gcode", &o.gcode},
+                                                   {"--hpgl", &o.hpgl},
+                                                   {"--curves", &o.curves},
                                                    {"-q", &o.quiet},
                                                    {"--quiet", &o.quiet}};
     const auto* flag = std::find_if(std::begin(flags), std::end(flags),
@@ -180,8 +235,9 @@ int TakeSwitch(const std::string& name, Options& o) {
 }
 
 bool TakesValue(const std::string& name) {
-  for (const char* n : {"-e", "--epsilon", "-o", "--output", "--ink", "--threshold", "--max-pixels",
-                        "--min-length", "-j", "--jobs"}) {
+  for (const char* n :
+       {"-e", "--epsilon", "-o", "--output", "--ink", "--threshold", "--max-pixels", "--min-length",
+        "-j", "--jobs", "--dpi", "--units", "--feed", "--machine", "--pen-down", "--pen-up"}) {
     if (name == n) return true;
   }
   return false;
@@ -251,6 +307,14 @@ int ParseOptions(int argc, char** argv, Options& options) {
   if (options.files.empty()) return UsageError(Tr("No picture given"));
   if ((options.bmp || options.emitPrevious == 0) && !options.singleLine) {
     return UsageError(Tr("--bmp and --break-pixels work only with --single-line"));
+  }
+  if (options.singleLine && (options.curves || options.gcode || options.hpgl)) {
+    return UsageError(Tr("--curves, --gcode and --hpgl work only without --single-line"));
+  }
+  const Options& o = options;
+  if (!o.mask && !o.bmp && !o.svg && !o.dxf && !o.csv && !o.json && !o.gcode && !o.hpgl &&
+      !o.singleLine) {
+    options.svg = options.defaultSvg = true;
   }
   return -1;
 }

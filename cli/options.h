@@ -6,6 +6,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "cli/real_size.h"
 #include "decode/picture_decoder.h"
 #include "ink/ink_mask.h"
 
@@ -23,7 +24,17 @@ struct Options {
   int jobs = 0;  // 0: one a core
   std::string output;
   bool mask = false, bmp = false, svg = false, svgPixels = false, dxf = false, csv = false,
-       json = false;
+       json = false, gcode = false, hpgl = false;
+  bool curves = false;  // lines and arcs rather than polylines
+  // No output was asked for: the SVG is written, and the result line says where.
+  bool defaultSvg = false;
+  double dpi = 0;  // 0: the file's
+  Unit unit = Unit::kAuto;
+  // G-code: the machine's pen (or laser) commands, empty for the
+  // machine's defaults, and the feed in the file's unit a minute (0: default).
+  bool laser = false;
+  std::string penDown, penUp;
+  double feed = 0;
   bool quiet = false;
   bool tellStages = false;  // a long picture tells its stage on the terminal
   std::vector<std::string> files;

@@ -8,6 +8,7 @@
 #include <filesystem>
 
 #include "cli/console_services.h"
+#include "cli/machine_export.h"
 #include "cli/mask_export.h"
 #include "cli/messages.h"
 #include "cli/vector_export.h"
@@ -63,6 +64,21 @@ bool LoadSingleLine(const std::string& input, std::vector<std::string>& complain
   return false;
 }
 
+// The pixels per metre a BMP's header states (0 when none), as dpi.
+void BmpResolution(const std::string& input, double& dpiX, double& dpiY) {
+  std::FILE* file = std::fopen(input.c_str(), "rb");
+  if (!file) return;
+  uint8_t head[46];
+  const bool read = std::fread(head, 1, sizeof head, file) == sizeof head;
+  std::fclose(file);
+  const auto u32 = [&](int at) {
+    return head[at] | head[at + 1] << 8 | head[at + 2] << 16 | uint32_t{head[at + 3]} << 24;
+  };
+  if (!read || u32(14) < 40) return;
+  const double x = DotsPerInch(u32(38), 0.0254), y = DotsPerInch(u32(42), 0.0254);
+  if (x >= 1 && x <= 1e6 && y >= 1 && y <= 1e6) dpiX = x, dpiY = y;
+}
+
 // The drawing stages by name, in the user's words.
 std::string StageName(const char* stage) {
   const std::string s = stage;
@@ -112,6 +128,9 @@ bool RunSingleLine(const Options& options, const std::string& input, RunSummary&
                    std::vector<std::string>& complaints) {
   if (!LoadSingleLine(input, complaints)) return false;
   run.singleLine = true;
+  double dpiX = 0, dpiY = 0;
+  BmpResolution(input, dpiX, dpiY);
+  run.size = ChooseRealSize(options.dpi, options.unit, dpiX, dpiY);
   run.report = RunVectorization(options.emitPrevious);
   run.chainLength = app.chainLength;
   run.start = app.chainStart;
@@ -140,6 +159,7 @@ bool RunDrawing(const Options& options, const std::string& input, RunSummary& ru
                                  ink.threshold)));
     return false;
   }
+  run.size = ChooseRealSize(options.dpi, options.unit, decoded.dpiX, decoded.dpiY);
   run.ink = ink.dark ? "dark" : "light";
   run.threshold = ink.threshold;
   run.localThreshold = ink.local;
@@ -153,6 +173,7 @@ bool RunDrawing(const Options& options, const std::string& input, RunSummary& ru
   drawingOptions.epsilon = options.thousandths * 0.001;
   drawingOptions.minLength = options.minLength;
   drawingOptions.order = options.order;
+  drawingOptions.curves = options.curves;
   // On a terminal, a picture that takes long tells which stage it is in.
   const auto started = std::chrono::steady_clock::now();
   bool told = false;
@@ -179,6 +200,24 @@ bool RunDrawing(const Options& options, const std::string& input, RunSummary& ru
   return true;
 }
 
+// ", 210.0 x 297.0 mm (600 dpi)", or that the resolution is unknown.
+std::string RealSizeText(const Drawing& d, const RealSize& size) {
+  if (size.dpi <= 0) return Tr(", resolution unknown (px)");
+  std::string text;
+  if (size.unit == Unit::kPx) {
+    text = Trf(", %.0f dpi (px)", size.dpi);
+  } else {
+    const double k = size.PerPixel();
+    text = size.unit == Unit::kMm
+               ? Trf(", %.1f x %.1f mm (%.0f dpi)", d.width * k, d.height * k, size.dpi)
+               : Trf(", %.2f x %.2f in (%.0f dpi)", d.width * k, d.height * k, size.dpi);
+  }
+  if (!size.square) {
+    text += Trf(", pixels not square (%.0f dpi down): the width's resolution taken", size.dpiDown);
+  }
+  return text;
+}
+
 }  // namespace
 
 PictureResult ProcessPicture(const Options& options, const std::string& input) {
@@ -192,6 +231,8 @@ PictureResult ProcessPicture(const Options& options, const std::string& input) {
   RunSummary run;
   run.source = input;
   run.tolerance = ToleranceText(options.thousandths);
+  run.epsilon = options.thousandths * 0.001;
+  run.curves = options.curves;
   run.emitPrevious = options.emitPrevious;
   Drawing drawing;
   std::vector<PixelRun> underlay;
@@ -214,6 +255,20 @@ PictureResult ProcessPicture(const Options& options, const std::string& input) {
   write(options.csv, ".csv", [&](const std::string& path) { return WriteCsv(path, drawing, run); });
   write(options.json, ".json",
         [&](const std::string& path) { return WriteJson(path, drawing, run); });
+  if (run.size.unit != Unit::kPx && run.size.dpi <= 0) {
+    complaints.push_back(Complaint(
+        input, N_("The picture states no resolution: the outputs are in pixels (give --dpi)")));
+  }
+  if ((options.gcode || options.hpgl) && run.size.dpi <= 0) {
+    complaints.push_back(Complaint(
+        input, N_("The picture states no resolution: no G-code or HPGL written (give --dpi)")));
+  } else {
+    const MachineOptions machine{options.laser, options.penDown, options.penUp, options.feed};
+    write(options.gcode, ".gcode",
+          [&](const std::string& path) { return WriteGcode(path, drawing, run, machine); });
+    write(options.hpgl, ".plt",
+          [&](const std::string& path) { return WriteHpgl(path, drawing, run); });
+  }
 
   if (options.singleLine) {
     line = input + ": " +
@@ -242,6 +297,8 @@ PictureResult ProcessPicture(const Options& options, const std::string& input) {
     line += Trf(", specks dropped %lld, spurs pruned %lld", static_cast<long long>(drawing.specks),
                 static_cast<long long>(drawing.spurs));
   }
+  line += RealSizeText(drawing, run.size);
+  if (options.defaultSvg) line += Trf(", SVG: %s", OutputPath(options, input, ".svg").c_str());
   if (drawing.strokes.empty()) {
     complaints.push_back(Complaint(input, N_("Ink, but not a single stroke in it")));
   }

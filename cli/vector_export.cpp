@@ -6,63 +6,12 @@
 #include <functional>
 #include <span>
 
-#include "cli/file_output.h"
+#include "cli/text_sink.h"
+#include "curves/segment.h"
 #include "vectorize/chain_simplifier.h"
 #include "vectorize/line_tracer.h"
 
 namespace {
-
-// Text on its way to a file, written a block at a time: a drawing of a
-// million strokes is never held whole as text.
-class Sink {
- public:
-  explicit Sink(std::FILE* file) : file_(file) {}
-  Sink& operator+=(const std::string& text) { return Add(text.data(), text.size()); }
-  Sink& operator+=(const char* text) { return Add(text, std::strlen(text)); }
-  // Writes what is left; false when any write failed.
-  bool Close() {
-    Flush();
-    return ok_;
-  }
-
- private:
-  static constexpr size_t kBlock = 1 << 16;
-  Sink& Add(const char* text, size_t length) {
-    buffer_.append(text, length);
-    if (buffer_.size() >= kBlock) Flush();
-    return *this;
-  }
-  void Flush() {
-    ok_ = ok_ && std::fwrite(buffer_.data(), 1, buffer_.size(), file_) == buffer_.size();
-    buffer_.clear();
-  }
-  std::FILE* file_;
-  std::string buffer_;
-  bool ok_ = true;
-};
-
-// Writes through a sink into a file that replaces path once complete.
-bool WriteStreamed(const std::string& path, const std::function<void(Sink&)>& write) {
-  return WriteReplacing(path, [&](std::FILE* file) {
-    Sink sink(file);
-    write(sink);
-    return sink.Close();
-  });
-}
-
-std::string Format(const char* format, auto... values) {
-  char buffer[128];
-  std::snprintf(buffer, sizeof buffer, format, values...);
-  return buffer;
-}
-
-// A coordinate to a thousandth of a pixel, without trailing zeros.
-std::string Number(double value) {
-  std::string text = Format("%.3f", std::round(value * 1000) / 1000);
-  while (text.back() == '0') text.pop_back();
-  if (text.back() == '.') text.pop_back();
-  return text == "-0" ? "0" : text;
-}
 
 std::string EscapeXml(const std::string& text) {
   std::string out;
@@ -106,13 +55,6 @@ const char* ModeName(int emitPrevious) {
   return emitPrevious ? "previous" : "break";
 }
 
-// The points a stroke is drawn through: a closed stroke's last point, the
-// first again, is left to the closing.
-std::span<const DrawnPoint> DrawnPoints(const Drawing& d, const Stroke& stroke) {
-  const std::span<const DrawnPoint> points = d.Points(stroke);
-  return stroke.closed && points.size() > 1 ? points.first(points.size() - 1) : points;
-}
-
 }  // namespace
 
 std::string ReportWords(int report, const char* separator) {
@@ -129,11 +71,43 @@ std::string ReportWords(int report, const char* separator) {
 
 namespace {
 
+// Decimal places that keep a thousandth of a pixel at any resolution people use.
+int Places(const RealSize& size) {
+  return size.unit == Unit::kIn ? 5 : size.unit == Unit::kMm ? 4 : 3;
+}
+
+// How the picture's real size is told: the unit, and the resolution or none.
+std::string DpiText(const RealSize& size) {
+  return size.dpi > 0 ? Number(size.dpi, 3) : "";
+}
+
+// Each piece of each stroke, as the writers spell them. A closed stroke's
+// last straight piece is left to the format's own closing when it has one.
+template <class Spell>
+void ForEachPiece(const Drawing& d, const Stroke& stroke, bool leaveClosing, Spell spell) {
+  for (uint32_t i = 0; i + 1 < stroke.count; ++i) {
+    const Segment piece = PieceOf(d, stroke, i);
+    if (leaveClosing && stroke.closed && i + 2 == stroke.count && piece.Straight()) break;
+    spell(piece);
+  }
+}
+
 void Svg(Sink& svg, const Drawing& d, const RunSummary& run,
          const std::vector<PixelRun>* underlay) {
   svg += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
-  svg += Format("<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"%d\" height=\"%d\" ", d.width,
-                d.height);
+  if (run.size.unit == Unit::kPx) {
+    svg += Format("<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"%d\" height=\"%d\" ", d.width,
+                  d.height);
+  } else {
+    // The whole picture, pixel edges and all, at its real size: cut (not
+    // rounded) at a ten-thousandth: renderers round a size up to whole
+    // pixels, and a size a hair above (in their arithmetic) gains a pixel.
+    const double k = run.size.PerPixel();
+    const char* unit = run.size.UnitName();
+    const auto length = [&](int pixels) { return Number(std::floor(pixels * k * 1e4) / 1e4, 4); };
+    svg += "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + length(d.width) + unit +
+           "\" height=\"" + length(d.height) + unit + "\" ";
+  }
   svg += Format("viewBox=\"0 0 %d %d\">\n", d.width, d.height);
   svg += "<title>" + EscapeXml(run.source) + "</title>\n";
   if (underlay && !underlay->empty()) {
@@ -147,27 +121,48 @@ void Svg(Sink& svg, const Drawing& d, const RunSummary& run,
   svg += Format("<g id=\"strokes\" fill=\"none\" stroke=\"%s\" stroke-width=\"1\" ", colour);
   svg += "stroke-linejoin=\"round\" stroke-linecap=\"round\">\n";
   for (const Stroke& stroke : d.strokes) {
-    svg += "<path d=\"";
-    const char* command = "M";
-    for (const DrawnPoint& p : DrawnPoints(d, stroke)) {
-      svg += command + Number(p.x + 0.5) + " " + Number(p.y + 0.5);
-      command = " L";
-    }
+    const DrawnPoint first = d.points[stroke.first];
+    svg += "<path d=\"M" + Number(first.x + 0.5) + " " + Number(first.y + 0.5);
+    ForEachPiece(d, stroke, true, [&](const Segment& piece) {
+      const std::string to = Number(piece.to.x + 0.5) + " " + Number(piece.to.y + 0.5);
+      if (piece.Straight()) {
+        svg += " L" + to;
+      } else {
+        // A positive bulge turns clockwise as seen: SVG's positive sweep.
+        const std::string r = Number(piece.Radius());
+        svg += " A" + r + " " + r +
+               Format(" 0 %d %d ", std::fabs(piece.bulge) > 1 ? 1 : 0, piece.bulge > 0 ? 1 : 0) +
+               to;
+      }
+    });
     svg += stroke.closed ? " Z\"/>\n" : "\"/>\n";
   }
   svg += "</g>\n</svg>\n";
 }
 
-void Dxf(Sink& dxf, const Drawing& d) {
-  dxf += "999\nKwindra strokes; pixel (x, y) is (x, height - 1 - y) here\n";
-  dxf += "0\nSECTION\n2\nHEADER\n9\n$ACADVER\n1\nAC1009\n0\nENDSEC\n";
+// DXF's units: 1 inches, 4 millimetres.
+void Dxf(Sink& dxf, const Drawing& d, const RunSummary& run) {
+  const RealSize& size = run.size;
+  dxf += "999\nKwindra strokes; pixel (x, y) is (x, height - 1 - y) pixels here\n";
+  dxf += "0\nSECTION\n2\nHEADER\n9\n$ACADVER\n1\nAC1009\n";
+  if (size.unit != Unit::kPx)
+    dxf += Format("9\n$INSUNITS\n70\n%d\n", size.unit == Unit::kIn ? 1 : 4);
+  dxf += "0\nENDSEC\n";
   dxf += "0\nSECTION\n2\nENTITIES\n";
+  const double k = size.PerPixel();
+  const int places = Places(size);
   for (const Stroke& stroke : d.strokes) {
     dxf += Format("0\nPOLYLINE\n8\n0\n66\n1\n10\n0.0\n20\n0.0\n30\n0.0\n70\n%d\n",
                   stroke.closed ? 1 : 0);
-    for (const DrawnPoint& p : DrawnPoints(d, stroke)) {
-      dxf += "0\nVERTEX\n8\n0\n10\n" + Number(p.x) + "\n20\n" + Number(d.height - 1 - p.y) +
+    const uint32_t vertices = stroke.closed && stroke.count > 1 ? stroke.count - 1 : stroke.count;
+    for (uint32_t i = 0; i < vertices; ++i) {
+      const DrawnPoint p = d.points[stroke.first + i];
+      const PointF at = UpwardPoint(d, k, p.x, p.y);
+      dxf += "0\nVERTEX\n8\n0\n10\n" + Number(at.x, places) + "\n20\n" + Number(at.y, places) +
              "\n30\n0.0\n";
+      // With y upwards a clockwise turn is a negative bulge.
+      const double bulge = i + 1 < stroke.count ? d.Bulge(stroke.first + i) : 0;
+      if (bulge != 0) dxf += "42\n" + Number(-bulge, 6) + "\n";
     }
     dxf += "0\nSEQEND\n8\n0\n";
   }
@@ -189,19 +184,51 @@ void Csv(Sink& csv, const Drawing& d, const RunSummary& run) {
            (run.localThreshold ? " against the paper\n" : "\n");
     csv += "# pen-up: " + Number(d.penUp) + "\n";
   }
-  csv += "stroke,index,x,y\n";
+  const RealSize& size = run.size;
+  csv += "# resolution: " + (size.dpi > 0 ? DpiText(size) + " dpi" : std::string("unknown")) + "\n";
+  csv += std::string("# unit: ") + size.UnitName() + " (the points are in pixels";
+  csv += size.unit == Unit::kPx
+             ? ")\n"
+             : ", " + Number(size.PerPixel(), 8) + " " + size.UnitName() + " each)\n";
+  // With curves: the bulge of the piece from each point to the next, tan of
+  // a quarter of its sweep, positive turning clockwise as the picture is seen.
+  csv += run.curves ? "stroke,index,x,y,bulge\n" : "stroke,index,x,y\n";
   for (size_t s = 0; s < d.strokes.size(); ++s) {
-    const std::span<const DrawnPoint> points = d.Points(d.strokes[s]);
+    const Stroke& stroke = d.strokes[s];
+    const std::span<const DrawnPoint> points = d.Points(stroke);
     for (size_t i = 0; i < points.size(); ++i) {
-      csv += Format("%zu,%zu,", s, i) + Number(points[i].x) + "," + Number(points[i].y) + "\n";
+      csv += Format("%zu,%zu,", s, i) + Number(points[i].x) + "," + Number(points[i].y);
+      if (run.curves) csv += "," + Number(d.Bulge(stroke.first + i), 6);
+      csv += "\n";
     }
   }
+}
+
+// A stroke's pieces: "line", or "arc" with its centre, radius and sweep in degrees.
+void JsonSegments(Sink& json, const Drawing& d, const Stroke& stroke) {
+  json += ", \"segments\": [";
+  bool first = true;
+  ForEachPiece(d, stroke, false, [&](const Segment& piece) {
+    json += first ? "{" : ", {";
+    first = false;
+    if (piece.Straight()) {
+      json += "\"kind\": \"line\"}";
+      return;
+    }
+    const PointF c = piece.Centre();
+    json += "\"kind\": \"arc\", \"centre\": [" + Number(c.x) + ", " + Number(c.y) +
+            "], \"radius\": " + Number(piece.Radius()) +
+            ", \"sweep\": " + Number(piece.Sweep() * 180 / M_PI) + "}";
+  });
+  json += "]";
 }
 
 void Json(Sink& json, const Drawing& d, const RunSummary& run) {
   json += "{\n  \"file\": \"" + EscapeJson(run.source) + "\",\n";
   json += Format("  \"width\": %d,\n  \"height\": %d,\n", d.width, d.height);
   json += "  \"epsilon\": " + run.tolerance + ",\n";
+  json += "  \"dpi\": " + (run.size.dpi > 0 ? DpiText(run.size) : std::string("null")) + ",\n";
+  json += std::string("  \"unit\": \"") + run.size.UnitName() + "\",\n";
   if (run.singleLine) {
     json += std::string("  \"mode\": \"") + ModeName(run.emitPrevious) + "\",\n";
     json += Format("  \"chainLength\": %d,\n  \"start\": {\"x\": %d, \"y\": %d},\n",
@@ -231,7 +258,9 @@ void Json(Sink& json, const Drawing& d, const RunSummary& run) {
     for (size_t i = 0; i < points.size(); ++i) {
       json += (i ? ", [" : "[") + Number(points[i].x) + ", " + Number(points[i].y) + "]";
     }
-    json += "]}";
+    json += "]";
+    if (run.curves) JsonSegments(json, d, stroke);
+    json += "}";
   }
   json += d.strokes.empty() ? "],\n" : "\n  ],\n";
   json += "  \"penUp\": " + Number(d.penUp) + "\n}\n";
@@ -244,8 +273,8 @@ bool WriteSvg(const std::string& path, const Drawing& d, const RunSummary& run,
   return WriteStreamed(path, [&](Sink& svg) { Svg(svg, d, run, underlay); });
 }
 
-bool WriteDxf(const std::string& path, const Drawing& d, const RunSummary&) {
-  return WriteStreamed(path, [&](Sink& dxf) { Dxf(dxf, d); });
+bool WriteDxf(const std::string& path, const Drawing& d, const RunSummary& run) {
+  return WriteStreamed(path, [&](Sink& dxf) { Dxf(dxf, d, run); });
 }
 
 bool WriteCsv(const std::string& path, const Drawing& d, const RunSummary& run) {

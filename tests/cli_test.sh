@@ -23,7 +23,8 @@ grep -q '^samples/l-shape.bmp: 300 x 240, chain 368, start (50, 30), critical po
   stdout.txt || fail "l-shape line: $(cat stdout.txt)"
 for name in l-shape spiral curve; do
   xmllint --noout "out/$name.svg" || fail "$name.svg is not well-formed"
-  rsvg-convert -b black "out/$name.svg" -o "out/$name.png" || fail "$name.svg does not render"
+  # At the 72 dpi the samples state their real size is their size in pixels.
+  rsvg-convert -d 72 -p 72 -b black "out/$name.svg" -o "out/$name.png" || fail "$name.svg does not render"
   convert "out/$name.png" -depth 8 "rgb:out/$name.rgb"
   "$python" - "$name" <<'PY' || fail "$name: outputs disagree"
 import csv, json, sys
@@ -43,11 +44,15 @@ assert rows[0] == ['stroke', 'index', 'x', 'y'], rows[0]
 assert [(int(x), int(y)) for s, _, x, y in rows[1:] if s == '0'] == points
 assert [[tuple(p) for p in s['points']] for s in run['strokes']] == [points]
 
-# DXF: one polyline with the points, y upwards.
+# DXF: one polyline with the points, y upwards, in millimetres at the
+# 72 dpi the samples state (2835 pixels a metre).
+assert run['dpi'] == 72 and run['unit'] == 'mm', (run['dpi'], run['unit'])
 doc = ezdxf.readfile(f'out/{name}.dxf')
+assert doc.header['$INSUNITS'] == 4
 lines = doc.modelspace().query('POLYLINE')
 assert len(lines) == 1, len(lines)
-vertices = [(round(v.dxf.location.x), round(v.dxf.location.y)) for v in lines[0].vertices]
+mm = 25.4 / 72
+vertices = [(round(v.dxf.location.x / mm), round(v.dxf.location.y / mm)) for v in lines[0].vertices]
 assert vertices == [(x, h - 1 - y) for x, y in points], vertices[:5]
 
 # BMP: the rendition, green where the sample is white, red marks on the points.
@@ -124,14 +129,22 @@ status=0
 for args in "" "-e 0 x.bmp" "-e -1 x.bmp" "-e 0.0004 x.bmp" "-e 2147483.648 x.bmp" \
   "-e abc x.bmp" "--frobnicate x.bmp" "-o" "--bmp x.bmp" "--ink grey x.png" "--threshold 256 x.png" \
   "--threshold -1 x.png" "--max-pixels 0 x.png" "--max-pixels 1e9 x.png" "-j 0 x.png" \
-  "--json=1 x.png" "--break-pixels x.png"; do
+  "--json=1 x.png" "--break-pixels x.png" "--dpi 0 x.png" "--dpi -300 x.png" "--dpi 1e3 x.png" \
+  "--units cm x.png" "--feed 0 x.png" "--machine mill x.png" "--single-line --curves x.bmp" \
+  "--single-line --gcode x.bmp" "-e 2147484 x.png"; do
   status=0
   # shellcheck disable=SC2086
   "$cli" $args >/dev/null 2>stderr.txt || status=$?
   [ "$status" = 2 ] || fail "'$args': exit status $status"
   grep -q 'kwindra-cli --help' stderr.txt || fail "'$args': no usage hint"
 done
-{ "$cli" -e 0 x.bmp 2>&1 || true; } | grep -q 'Epsilon must be positive' || fail "positivity message"
+# Out of range is told with the range, whatever side it falls on.
+for value in 0 0.0001 2147484 -1; do
+  { "$cli" -e "$value" x.bmp 2>&1 || true; } |
+    grep -q "Epsilon out of range (0.001 to 2147483.647 px): $value" || fail "epsilon $value: range message"
+done
+{ "$cli" --dpi -5 x.png 2>&1 || true; } | grep -q 'Resolution out of range (1 to 1000000 dpi): -5' ||
+  fail "dpi range message"
 "$cli" --help | grep -q '^Usage: kwindra-cli' || fail "--help"
 
 # A batch: one line per file, no progress line when stderr is no terminal.
@@ -163,7 +176,7 @@ PY
 "$cli" --mask --json -o any d.png d.jpg d.tif d.pgm d32.bmp light.bmp >stdout.txt 2>stderr.txt ||
   fail "formats: exit status $?, $(cat stderr.txt)"
 [ "$(wc -l <stdout.txt)" = 6 ] || fail "formats: $(cat stdout.txt)"
-grep -q '^d.png: 120 x 80, dark ink (threshold [0-9]* against the paper), strokes 1 (closed 0), points 3, pen-up 0.0 px$' \
+grep -q '^d.png: 120 x 80, dark ink (threshold [0-9]* against the paper), strokes 1 (closed 0), points 3, pen-up 0.0 px, resolution unknown (px)$' \
   stdout.txt || fail "png line: $(cat stdout.txt)"
 grep -q '^light.bmp: 120 x 80, light ink' stdout.txt || fail "light ink: $(cat stdout.txt)"
 # d.png, d.jpg, d.tif and d.pgm share a name: their outputs keep the extension.
