@@ -99,12 +99,14 @@ void Svg(Sink& svg, const Drawing& d, const RunSummary& run,
     svg += Format("<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"%d\" height=\"%d\" ", d.width,
                   d.height);
   } else {
-    // The whole picture, pixel edges and all, at its real size: cut (not
-    // rounded) at a ten-thousandth: renderers round a size up to whole
-    // pixels, and a size a hair above (in their arithmetic) gains a pixel.
+    // The whole picture, pixel edges and all, at its real size, written
+    // just under (by less than a ten-thousandth): renderers round a size up
+    // to whole pixels, and one a hair over in their arithmetic gains a pixel.
     const double k = run.size.PerPixel();
     const char* unit = run.size.UnitName();
-    const auto length = [&](int pixels) { return Number(std::floor(pixels * k * 1e4) / 1e4, 4); };
+    const auto length = [&](int pixels) {
+      return Number(std::floor(pixels * k * 1e4 - 1e-3) / 1e4, 4);
+    };
     svg += "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + length(d.width) + unit +
            "\" height=\"" + length(d.height) + unit + "\" ";
   }

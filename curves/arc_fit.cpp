@@ -15,6 +15,12 @@ namespace {
 // tangent, a corner loses nearly everything.
 constexpr double kSmoothShare = 0.75;
 
+// The widest gap between points along an arc: centrelines step a pixel or
+// a diagonal, and a point may sit anywhere within the tolerance.
+double Gap(double epsilon) {
+  return 2 + 2 * epsilon;
+}
+
 struct Reach {
   size_t end;
   double bulge;
@@ -24,6 +30,27 @@ bool AllWithin(std::span<const PointF> path, size_t s, size_t e, const Segment& 
                double epsilon) {
   for (size_t i = s + 1; i < e; ++i) {
     if (DistanceTo(piece, path[i]) > epsilon) return false;
+  }
+  return true;
+}
+
+// Whether the points follow the arc from its start to its end, with no gap
+// along it wider than gap: an arc may hold every point within the tolerance
+// and still swing wide of them, round the far side of its circle between
+// points that lie along its chord. Each point is placed by its angle round
+// the centre; behind the start counts as before it.
+bool Followed(std::span<const PointF> path, size_t s, size_t e, const Segment& arc, double gap) {
+  const PointF c = arc.Centre();
+  const double r = arc.Radius(), sweep = std::fabs(arc.Sweep()), turn = arc.bulge > 0 ? 1 : -1;
+  const double start = std::atan2(path[s].y - c.y, path[s].x - c.x);
+  double reached = 0;  // the farthest any point has come, in radians
+  for (size_t i = s + 1; i <= e; ++i) {
+    double at = std::remainder(turn * (std::atan2(path[i].y - c.y, path[i].x - c.x) - start),
+                               2 * M_PI);                  // -pi to pi
+    if (at < 0 && at + 2 * M_PI <= sweep) at += 2 * M_PI;  // past half a turn, on the arc
+    if (i == e) at = sweep;
+    if ((at - reached) * r > gap) return false;
+    reached = std::max(reached, at);
   }
   return true;
 }
@@ -61,15 +88,18 @@ bool FreeFit(std::span<const PointF> path, size_t s, size_t e, double epsilon, d
   bulge = 0;
   if (AllWithin(path, s, e, {path[s], path[e], 0}, epsilon)) return true;
   bulge = LeastSquaresBulge(path, s, e);
-  return bulge != 0 && std::isfinite(bulge) &&
-         AllWithin(path, s, e, {path[s], path[e], bulge}, epsilon);
+  const Segment arc{path[s], path[e], bulge};
+  return bulge != 0 && std::isfinite(bulge) && AllWithin(path, s, e, arc, epsilon) &&
+         Followed(path, s, e, arc, Gap(epsilon));
 }
 
 // The arc from s to e leaving along the tangent.
 bool HeldFit(std::span<const PointF> path, size_t s, size_t e, PointF tangent, double epsilon,
              double& bulge) {
   bulge = BulgeLeavingAlong(path[s], tangent, path[e]);
-  return std::isfinite(bulge) && AllWithin(path, s, e, {path[s], path[e], bulge}, epsilon);
+  const Segment arc{path[s], path[e], bulge};
+  return std::isfinite(bulge) && AllWithin(path, s, e, arc, epsilon) &&
+         (bulge == 0 || Followed(path, s, e, arc, Gap(epsilon)));
 }
 
 // The farthest end a piece from s reaches, by doubling the reach until it
