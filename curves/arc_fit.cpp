@@ -28,8 +28,9 @@ struct Reach {
 
 bool AllWithin(std::span<const PointF> path, size_t s, size_t e, const Segment& piece,
                double epsilon) {
+  const DistanceToPiece distance(piece);
   for (size_t i = s + 1; i < e; ++i) {
-    if (DistanceTo(piece, path[i]) > epsilon) return false;
+    if (!distance.Within(path[i], epsilon)) return false;
   }
   return true;
 }
@@ -42,11 +43,12 @@ bool AllWithin(std::span<const PointF> path, size_t s, size_t e, const Segment& 
 bool Followed(std::span<const PointF> path, size_t s, size_t e, const Segment& arc, double gap) {
   const PointF c = arc.Centre();
   const double r = arc.Radius(), sweep = std::fabs(arc.Sweep()), turn = arc.bulge > 0 ? 1 : -1;
-  const double start = std::atan2(path[s].y - c.y, path[s].x - c.x);
+  const PointF a{path[s].x - c.x, path[s].y - c.y};
   double reached = 0;  // the farthest any point has come, in radians
   for (size_t i = s + 1; i <= e; ++i) {
-    double at = std::remainder(turn * (std::atan2(path[i].y - c.y, path[i].x - c.x) - start),
-                               2 * M_PI);                  // -pi to pi
+    // The angle from the start round the centre, the arc's way: -pi to pi.
+    const PointF v{path[i].x - c.x, path[i].y - c.y};
+    double at = std::atan2(turn * (a.x * v.y - a.y * v.x), a.x * v.x + a.y * v.y);
     if (at < 0 && at + 2 * M_PI <= sweep) at += 2 * M_PI;  // past half a turn, on the arc
     if (i == e) at = sweep;
     if ((at - reached) * r > gap) return false;
@@ -88,18 +90,15 @@ bool FreeFit(std::span<const PointF> path, size_t s, size_t e, double epsilon, d
   bulge = 0;
   if (AllWithin(path, s, e, {path[s], path[e], 0}, epsilon)) return true;
   bulge = LeastSquaresBulge(path, s, e);
-  const Segment arc{path[s], path[e], bulge};
-  return bulge != 0 && std::isfinite(bulge) && AllWithin(path, s, e, arc, epsilon) &&
-         Followed(path, s, e, arc, Gap(epsilon));
+  return bulge != 0 && std::isfinite(bulge) &&
+         AllWithin(path, s, e, {path[s], path[e], bulge}, epsilon);
 }
 
 // The arc from s to e leaving along the tangent.
 bool HeldFit(std::span<const PointF> path, size_t s, size_t e, PointF tangent, double epsilon,
              double& bulge) {
   bulge = BulgeLeavingAlong(path[s], tangent, path[e]);
-  const Segment arc{path[s], path[e], bulge};
-  return std::isfinite(bulge) && AllWithin(path, s, e, arc, epsilon) &&
-         (bulge == 0 || Followed(path, s, e, arc, Gap(epsilon)));
+  return std::isfinite(bulge) && AllWithin(path, s, e, {path[s], path[e], bulge}, epsilon);
 }
 
 // The farthest end a piece from s reaches, by doubling the reach until it
@@ -131,6 +130,36 @@ Reach Farthest(size_t s, size_t last, Fit fit) {
   return best;
 }
 
+// The piece from s: the longest carrying on the tangent (when smooth) or,
+// where a free one reaches much farther, that one. With strict, only arcs
+// that their points follow count.
+Reach NextPiece(std::span<const PointF> path, size_t s, bool smooth, PointF tangent, double epsilon,
+                bool strict) {
+  const size_t last = path.size() - 1;
+  const auto checked = [&](size_t e, double b) {
+    return !strict || b == 0 || Followed(path, s, e, {path[s], path[e], b}, Gap(epsilon));
+  };
+  const auto free = [&](size_t e, double& b) {
+    return FreeFit(path, s, e, epsilon, b) && checked(e, b);
+  };
+  if (!smooth) return Farthest(s, last, free);
+  Reach reach = Farthest(s, last, [&](size_t e, double& b) {
+    return HeldFit(path, s, e, tangent, epsilon, b) && checked(e, b);
+  });
+  // Kept unless a free piece reaches beyond what the share allows: one
+  // probe there decides it, most often without a search of its own.
+  const size_t beyond =
+      s + static_cast<size_t>(static_cast<double>(reach.end - s) / kSmoothShare) + 1;
+  double b = 0;
+  if (reach.end == s || (beyond <= last && free(beyond, b))) {
+    const Reach loose = Farthest(s, last, free);
+    if (static_cast<double>(reach.end - s) < kSmoothShare * static_cast<double>(loose.end - s)) {
+      reach = loose;
+    }
+  }
+  return reach;
+}
+
 }  // namespace
 
 void FitLinesAndArcs(std::span<const PointF> path, double epsilon, FittedPath& fit) {
@@ -140,15 +169,12 @@ void FitLinesAndArcs(std::span<const PointF> path, double epsilon, FittedPath& f
   bool smooth = false;  // the last piece's tangent may be carried on
   PointF tangent{1, 0};
   for (size_t s = 0; s < last;) {
-    Reach reach =
-        Farthest(s, last, [&](size_t e, double& b) { return FreeFit(path, s, e, epsilon, b); });
-    if (smooth) {
-      const Reach held = Farthest(
-          s, last, [&](size_t e, double& b) { return HeldFit(path, s, e, tangent, epsilon, b); });
-      if (held.end > s &&
-          static_cast<double>(held.end - s) >= kSmoothShare * static_cast<double>(reach.end - s)) {
-        reach = held;
-      }
+    // Whether the points follow an arc is asked of the chosen one only (it
+    // costs an angle a point); the rare arc they do not is searched again.
+    Reach reach = NextPiece(path, s, smooth, tangent, epsilon, false);
+    if (reach.bulge != 0 &&
+        !Followed(path, s, reach.end, {path[s], path[reach.end], reach.bulge}, Gap(epsilon))) {
+      reach = NextPiece(path, s, smooth, tangent, epsilon, true);
     }
     Segment piece{path[s], path[reach.end], reach.bulge};
     // A nearly straight arc whose chord holds as well is drawn straight:

@@ -73,22 +73,39 @@ PointF Segment::EndTangent() const {
   return Turned(UnitChord(*this), Sweep() / 2);
 }
 
-// O(1). A point within the arc's sweep is as far as from the circle; one
-// outside it is nearest to an end.
-double DistanceTo(const Segment& s, PointF p) {
-  if (s.Straight() || (s.from.x == s.to.x && s.from.y == s.to.y)) {
-    return DistanceToChord(s.from, s.to, p);
-  }
-  const PointF c = s.Centre();
-  const PointF a{s.from.x - c.x, s.from.y - c.y}, b{s.to.x - c.x, s.to.y - c.y};
-  const PointF v{p.x - c.x, p.y - c.y};
-  const double turn = s.bulge > 0 ? 1 : -1;
-  // Within a sweep of at most half a turn: past the start and before the
-  // end. A larger sweep is everything but the smaller one from end to start.
-  const bool inside = std::fabs(s.bulge) <= 1 ? turn * Cross(a, v) >= 0 && turn * Cross(v, b) >= 0
-                                              : !(turn * Cross(b, v) > 0 && turn * Cross(v, a) > 0);
-  if (inside) return std::fabs(std::hypot(v.x, v.y) - s.Radius());
-  return std::min(Distance(p, s.from), Distance(p, s.to));
+DistanceToPiece::DistanceToPiece(const Segment& s)
+    : s_(s), straight_(s.Straight() || (s.from.x == s.to.x && s.from.y == s.to.y)) {
+  if (straight_) return;
+  centre_ = s.Centre();
+  radius_ = s.Radius();
+  a_ = {s.from.x - centre_.x, s.from.y - centre_.y};
+  b_ = {s.to.x - centre_.x, s.to.y - centre_.y};
+  turn_ = s.bulge > 0 ? 1 : -1;
+  minor_ = std::fabs(s.bulge) <= 1;
+}
+
+// Within a sweep of at most half a turn: past the start and before the
+// end. A larger sweep is everything but the smaller one from end to start.
+bool DistanceToPiece::InSweep(PointF v) const {
+  return minor_ ? turn_ * Cross(a_, v) >= 0 && turn_ * Cross(v, b_) >= 0
+                : !(turn_ * Cross(b_, v) > 0 && turn_ * Cross(v, a_) > 0);
+}
+
+// A point within the arc's sweep is as far as from the circle; one outside
+// it is nearest to an end.
+double DistanceToPiece::operator()(PointF p) const {
+  if (straight_) return DistanceToChord(s_.from, s_.to, p);
+  const PointF v{p.x - centre_.x, p.y - centre_.y};
+  if (InSweep(v)) return std::fabs(std::hypot(v.x, v.y) - radius_);
+  return std::min(Distance(p, s_.from), Distance(p, s_.to));
+}
+
+bool DistanceToPiece::Within(PointF p, double epsilon) const {
+  if (straight_) return DistanceToChord(s_.from, s_.to, p) <= epsilon;
+  const PointF v{p.x - centre_.x, p.y - centre_.y};
+  if (!InSweep(v)) return std::min(Distance(p, s_.from), Distance(p, s_.to)) <= epsilon;
+  const double squared = v.x * v.x + v.y * v.y, inner = std::max(0.0, radius_ - epsilon);
+  return squared >= inner * inner && squared <= (radius_ + epsilon) * (radius_ + epsilon);
 }
 
 // The chord makes half the sweep with the tangent: b = tan(angle / 2).

@@ -25,8 +25,29 @@ struct Segment {
   double Length() const;
 };
 
+// Distances to one segment or arc, its centre and radius worked out once:
+// the fitting asks for thousands of points' distances to each candidate.
+class DistanceToPiece {
+ public:
+  explicit DistanceToPiece(const Segment& s);
+  // O(1). The distance from p to the nearest point of the piece.
+  double operator()(PointF p) const;
+  // Whether p lies within epsilon of it: the same without a square root.
+  bool Within(PointF p, double epsilon) const;
+
+ private:
+  bool InSweep(PointF v) const;  // v from the centre
+  Segment s_;
+  bool straight_;
+  PointF centre_{0, 0}, a_{0, 0}, b_{0, 0};  // the ends as seen from the centre
+  double radius_ = 0, turn_ = 1;
+  bool minor_ = true;  // at most half a turn
+};
+
 // The distance from p to the nearest point of the segment or arc.
-double DistanceTo(const Segment& s, PointF p);
+inline double DistanceTo(const Segment& s, PointF p) {
+  return DistanceToPiece(s)(p);
+}
 
 // The bulge of the arc from `from` to `to` that leaves `from` along the
 // unit tangent; 0 when the chord goes that way. No arc turns back on its
