@@ -32,7 +32,11 @@ void Gcode(Sink& g, const Drawing& d, const RunSummary& run, const MachineOption
   const double feed = machine.feed > 0 ? machine.feed : inches ? 40 : 1000;
   const auto xy = [&](double x, double y) {
     const PointF p = UpwardPoint(d, k, x, y);
-    return "X" + Number(p.x, places) + " Y" + Number(p.y, places);
+    std::string text = "X";  // appended: GCC 12 warns falsely on "X" + string (-Wrestrict)
+    text += Number(p.x, places);
+    text += " Y";
+    text += Number(p.y, places);
+    return text;
   };
   g += "(Kwindra: " + CommentText(run.source) + Format(", %d x %d px at ", d.width, d.height) +
        Number(run.size.dpi, 3) + " dpi, epsilon " + run.tolerance + " px)\n";
@@ -83,7 +87,8 @@ void Hpgl(Sink& h, const Drawing& d, const RunSummary& run) {
             static_cast<int>(std::clamp(std::ceil(std::fabs(piece.Sweep()) / step), 1.0, 65536.0));
       }
       for (int c = 1; c <= chords; ++c) {
-        h += comma + at(c == chords ? piece.to : piece.At(static_cast<double>(c) / chords));
+        h += comma;
+        h += at(c == chords ? piece.to : piece.At(static_cast<double>(c) / chords));
         comma = ",";
       }
     }

@@ -200,7 +200,10 @@ void Csv(Sink& csv, const Drawing& d, const RunSummary& run) {
     const std::span<const DrawnPoint> points = d.Points(stroke);
     for (size_t i = 0; i < points.size(); ++i) {
       csv += Format("%zu,%zu,", s, i) + Number(points[i].x) + "," + Number(points[i].y);
-      if (run.curves) csv += "," + Number(d.Bulge(stroke.first + i), 6);
+      if (run.curves) {
+        csv += ",";
+        csv += Number(d.Bulge(stroke.first + i), 6);
+      }
       csv += "\n";
     }
   }

@@ -85,11 +85,17 @@ double LeastSquaresBulge(std::span<const PointF> path, size_t s, size_t e) {
   return side < 0 ? positive : negative;  // the arc bulges to the points' side
 }
 
+// An arc whose sagitta is under a thousandth of a pixel is a line: its
+// radius would be too large for its distances to keep their digits.
+double Settled(double bulge, PointF a, PointF b) {
+  return std::fabs(bulge) * std::hypot(b.x - a.x, b.y - a.y) < 2e-3 ? 0 : bulge;
+}
+
 // A free piece from s to e: the chord when it holds, else the arc above.
 bool FreeFit(std::span<const PointF> path, size_t s, size_t e, double epsilon, double& bulge) {
   bulge = 0;
   if (AllWithin(path, s, e, {path[s], path[e], 0}, epsilon)) return true;
-  bulge = LeastSquaresBulge(path, s, e);
+  bulge = Settled(LeastSquaresBulge(path, s, e), path[s], path[e]);
   return bulge != 0 && std::isfinite(bulge) &&
          AllWithin(path, s, e, {path[s], path[e], bulge}, epsilon);
 }
@@ -97,7 +103,7 @@ bool FreeFit(std::span<const PointF> path, size_t s, size_t e, double epsilon, d
 // The arc from s to e leaving along the tangent.
 bool HeldFit(std::span<const PointF> path, size_t s, size_t e, PointF tangent, double epsilon,
              double& bulge) {
-  bulge = BulgeLeavingAlong(path[s], tangent, path[e]);
+  bulge = Settled(BulgeLeavingAlong(path[s], tangent, path[e]), path[s], path[e]);
   return std::isfinite(bulge) && AllWithin(path, s, e, {path[s], path[e], bulge}, epsilon);
 }
 

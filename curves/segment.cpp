@@ -74,7 +74,10 @@ PointF Segment::EndTangent() const {
 }
 
 DistanceToPiece::DistanceToPiece(const Segment& s)
-    : s_(s), straight_(s.Straight() || (s.from.x == s.to.x && s.from.y == s.to.y)) {
+    // An arc of a sagitta under a millionth of a pixel is measured as its
+    // chord: its radius is too large for the circle's distances to keep
+    // their digits.
+    : s_(s), straight_(std::fabs(s.bulge) * Distance(s.from, s.to) < 2e-6) {
   if (straight_) return;
   centre_ = s.Centre();
   radius_ = s.Radius();

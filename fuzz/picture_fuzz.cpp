@@ -1,10 +1,13 @@
 // libFuzzer harness over the picture decoders, the ink and the drawing
 // mode: each input is decoded from memory as any format; an accepted
 // picture must have the size it declared, its ink and mask are made and
-// checked, and the mask is vectorized into strokes that stay inside it.
+// checked, and the mask is vectorized into strokes (polylines, or lines and
+// arcs) that stay inside it.
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 
+#include "curves/segment.h"
 #include "decode/picture_decoder.h"
 #include "drawing/drawing_vectorizer.h"
 #include "ink/ink_mask.h"
@@ -36,6 +39,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Check(image.pixels && image.width > 0 && image.height > 0, "a picture");
   Check(uint64_t(image.width) == result.width && uint64_t(image.height) == result.height,
         "the declared size");
+  Check(result.dpiX == 0 ||
+            (result.dpiX >= 1 && result.dpiX <= 1e6 && result.dpiY >= 1 && result.dpiY <= 1e6),
+        "a believable resolution or none");
   const Histogram histogram = LuminanceHistogram(image);
   uint64_t total = 0;
   for (uint64_t count : histogram) total += count;
@@ -53,8 +59,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   Check(inked == ink.inkPixels, "the mask holds the counted ink");
   Drawing drawing;
-  const DrawingOptions options{0.3 + static_cast<double>(size % 7), static_cast<int>(size % 4),
-                               size % 2 == 0, nullptr};
+  const double epsilon = 0.3 + static_cast<double>(size % 7);
+  const DrawingOptions options{epsilon, static_cast<int>(size % 4), size % 2 == 0,
+                               size / 3 % 2 == 0, nullptr};
   if (VectorizeDrawing(image, options, drawing) != DrawingStatus::kOk) return 0;
   for (const Stroke& stroke : drawing.strokes) {
     const std::span<const DrawnPoint> points = drawing.Points(stroke);
@@ -69,5 +76,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
   }
   Check(drawing.penUp >= 0, "pen-up length");
+  // Lines and arcs: a bulge for every point, and no arc swinging far out of
+  // the picture (every piece keeps near the centreline it was fitted to).
+  Check(drawing.bulges.empty() || drawing.bulges.size() == drawing.points.size(), "the bulges");
+  for (const Stroke& stroke : drawing.strokes) {
+    for (uint32_t i = 0; i + 1 < stroke.count && !drawing.bulges.empty(); ++i) {
+      const Segment piece = PieceOf(drawing, stroke, i);
+      Check(std::isfinite(piece.bulge), "a finite bulge");
+      const PointF middle = piece.At(0.5);
+      const double margin = 0.5 + 3 * epsilon + 3;
+      Check(middle.x >= -margin && middle.y >= -margin && middle.x <= image.width + margin &&
+                middle.y <= image.height + margin,
+            "arcs near the picture");
+    }
+  }
   return 0;
 }

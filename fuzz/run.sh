@@ -21,7 +21,7 @@ if [ "$target" = pictures ]; then
   rm -f "$build/picture-seeds"/*.gray "$build/picture-seeds"/*.txt
   cp "$root"/fuzz/finds/* "$build/picture-seeds/"  # what longer runs found, once mended
   clang++ "${flags[@]}" -fsanitize=fuzzer "$root"/fuzz/picture_fuzz.cpp "$root"/decode/*.cpp \
-    "$root"/ink/*.cpp "$root"/drawing/*.cpp "$root"/vectorize/*.cpp "$root"/document/app_state.cpp \
+    "$root"/ink/*.cpp "$root"/drawing/*.cpp "$root"/curves/*.cpp "$root"/vectorize/*.cpp "$root"/document/app_state.cpp \
     "$root"/document/allocation.cpp -lpng -ljpeg -ltiff -lwebp -o "$build/picture_fuzz"
   cd "$build"
   args=(-max_len=20000 -timeout=10 -rss_limit_mb=2048 -print_final_stats=1)

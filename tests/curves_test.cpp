@@ -151,6 +151,14 @@ TEST(Segment, DistanceIsTheNearestOfManySamples) {
   }
 }
 
+TEST(Segment, NearlyStraightArcsMeasureLikeTheirChord) {
+  // A bulge of 1e-17 is a radius of 1e16: its circle's distances had no
+  // digits left, and a point 0.63 px off the chord measured as on it.
+  for (const double bulge : {1e-17, -1e-12, 1e-9}) {
+    EXPECT_NEAR(DistanceTo({{192, 85}, {191, 82}, bulge}, {191, 84}), 2 / std::sqrt(10.0), 1e-6);
+  }
+}
+
 TEST(ArcFit, EveryPointWithinTheToleranceOnRandomCurves) {
   for (unsigned seed = 1; seed <= 300; ++seed) {
     std::mt19937 random(seed);

@@ -37,13 +37,7 @@ from ezdxf.path import make_path
 from PIL import Image, ImageDraw
 from scipy.spatial import cKDTree
 
-parser = argparse.ArgumentParser()
-parser.add_argument('cli')
-parser.add_argument('--seeds', type=int, default=3, help='seeds 1 to N')
-parser.add_argument('--seed', type=int, help='this seed only')
-parser.add_argument('--keep', help='leave the pictures and outputs in this folder')
-args = parser.parse_args()
-cli = os.path.abspath(args.cli)
+cli = None  # the program under test, set by main()
 
 
 def run(*argv, expect=0):
@@ -344,6 +338,14 @@ def check_resolutions(folder):
 
 
 def main():
+    global cli
+    parser = argparse.ArgumentParser()
+    parser.add_argument('cli')
+    parser.add_argument('--seeds', type=int, default=3, help='seeds 1 to N')
+    parser.add_argument('--seed', type=int, help='this seed only')
+    parser.add_argument('--keep', help='leave the pictures and outputs in this folder')
+    args = parser.parse_args()
+    cli = os.path.abspath(args.cli)
     seeds = [args.seed] if args.seed else range(1, args.seeds + 1)
     folder = args.keep or tempfile.mkdtemp(prefix='kwindra-real-size.')
     os.makedirs(folder, exist_ok=True)
@@ -359,4 +361,5 @@ def main():
     print(f'real size, curves and machine files: {len(seeds)} drawings and every format right')
 
 
-main()
+if __name__ == '__main__':
+    main()
