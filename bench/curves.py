@@ -80,7 +80,11 @@ def draw(kind, seed):
                 lobes = rng.randint(2, 5)
                 radius = r * (0.7 + 0.3 * np.cos(2 * np.pi * lobes * t))
                 xs, ys = cx + radius * np.cos(2 * np.pi * t), cy + radius * np.sin(2 * np.pi * t)
-            d.line(list(zip(xs * s, ys * s)), fill=0, width=width, joint='curve')
+            # A round pen along the curve: PIL's wide polylines have ragged edges.
+            step = np.hypot(np.diff(xs), np.diff(ys)).sum() * s / 2
+            t2 = np.linspace(0, 1, int(step) + 2)
+            for x, y in zip(np.interp(t2, t, xs) * s, np.interp(t2, t, ys) * s):
+                d.ellipse([x - width / 2, y - width / 2, x + width / 2, y + width / 2], fill=0)
         else:
             n = rng.randint(2, 6)
             points = [(rng.uniform(40, w - 40) * s, rng.uniform(40, h - 40) * s) for _ in range(n)]

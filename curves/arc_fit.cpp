@@ -85,6 +85,35 @@ double LeastSquaresBulge(std::span<const PointF> path, size_t s, size_t e) {
   return side < 0 ? positive : negative;  // the arc bulges to the points' side
 }
 
+// The bulge that keeps the points between s and e nearest the middle of
+// their tolerance, the arc taken as the parabola it nearly is: a point at
+// fraction x of the chord, y off it, bounds the sagitta h by
+// |y + 4 x (1 - x) h| <= epsilon; the bounds meet or no gentle arc holds.
+// O(n). Least squares weigh every point alike and may miss an arc that
+// holds; this finds one wherever the bounds leave room.
+double MinimaxBulge(std::span<const PointF> path, size_t s, size_t e, double epsilon) {
+  const PointF a = path[s], b = path[e];
+  const double dx = b.x - a.x, dy = b.y - a.y, squared = dx * dx + dy * dy;
+  if (squared == 0) return 0;
+  const double length = std::sqrt(squared);
+  double low = -HUGE_VAL, high = HUGE_VAL;
+  for (size_t i = s + 1; i < e; ++i) {
+    const double px = path[i].x - a.x, py = path[i].y - a.y;
+    const double x = (px * dx + py * dy) / squared;
+    const double y = (dx * py - dy * px) / length;  // along the chord turned a quarter toward +y
+    const double f = 4 * x * (1 - x);
+    if (f <= 1e-9) {
+      if (std::fabs(y) > epsilon) return 0;
+      continue;
+    }
+    low = std::max(low, (-epsilon - y) / f);
+    high = std::min(high, (epsilon - y) / f);
+  }
+  if (low > high) return 0;
+  // The arc's middle lies b length / 2 to the right of the chord.
+  return (low + high) / 2 * 2 / length;
+}
+
 // An arc whose sagitta is under a thousandth of a pixel is a line: its
 // radius would be too large for its distances to keep their digits.
 double Settled(double bulge, PointF a, PointF b) {
@@ -95,9 +124,15 @@ double Settled(double bulge, PointF a, PointF b) {
 bool FreeFit(std::span<const PointF> path, size_t s, size_t e, double epsilon, double& bulge) {
   bulge = 0;
   if (AllWithin(path, s, e, {path[s], path[e], 0}, epsilon)) return true;
-  bulge = Settled(LeastSquaresBulge(path, s, e), path[s], path[e]);
-  return bulge != 0 && std::isfinite(bulge) &&
-         AllWithin(path, s, e, {path[s], path[e], bulge}, epsilon);
+  for (const double candidate :
+       {LeastSquaresBulge(path, s, e), MinimaxBulge(path, s, e, epsilon)}) {
+    bulge = Settled(candidate, path[s], path[e]);
+    if (bulge != 0 && std::isfinite(bulge) &&
+        AllWithin(path, s, e, {path[s], path[e], bulge}, epsilon)) {
+      return true;
+    }
+  }
+  return false;
 }
 
 // The arc from s to e leaving along the tangent.
