@@ -223,7 +223,7 @@ void JsonSegments(Sink& json, const Drawing& d, const Stroke& stroke) {
     const PointF c = piece.Centre();
     json += "\"kind\": \"arc\", \"centre\": [" + Number(c.x) + ", " + Number(c.y) +
             "], \"radius\": " + Number(piece.Radius()) +
-            ", \"sweep\": " + Number(piece.Sweep() * 180 / M_PI) + "}";
+            ", \"sweep\": " + Number(piece.Sweep() * 180 / M_PI, 6) + "}";
   });
   json += "]";
 }
