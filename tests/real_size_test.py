@@ -303,6 +303,17 @@ def check_resolutions(folder):
         assert (got['dpi'], got['unit']) == (dpi, 'mm'), (extension, got['dpi'], got['unit'])
         run('-q', '--json', '--dpi', '127', '-o', folder, path)
         assert json.load(open(os.path.join(folder, 'r.json')))['dpi'] == 127
+    # A TIFF stored a quarter turned with pixels twice as tall as wide: the
+    # resolution across the picture as shown is the stored one down.
+    from PIL import TiffImagePlugin
+    turned = os.path.join(folder, 'turned.tif')
+    info = TiffImagePlugin.ImageFileDirectory_v2()
+    info[0x0112], info[282], info[283], info[296] = 6, 300.0, 150.0, 2
+    im.save(turned, tiffinfo=info)
+    line = run('--json', '-o', folder, turned).stdout
+    got = json.load(open(os.path.join(folder, 'turned.json')))
+    assert (got['width'], got['height'], got['dpi']) == (100, 200, 150), (got['width'], got['dpi'])
+    assert 'pixels not square (300 dpi down)' in line, line
     # Inches: the SVG, DXF and G-code in inches.
     path = os.path.join(folder, 'r.png')
     line = run('--units', 'in', '--svg', '--dxf', '--gcode', '-o', folder, path).stdout
