@@ -19,8 +19,9 @@ from the seed:
 and a few specks (dots of 1 to 2 px) away from the strokes, which must be
 dropped. The limits: within 1 px of the true centreline in the open, both
 ways (the ends included: a cap found short or long breaks it), the stroke
-width near crossings and junctions, 0.3 w + 1 near corners; the strokes
-and closed strokes as many as the scene has. Traced with -e 0.001.
+width near crossings and junctions (where another stroke's centreline lies
+within w + 1), 0.3 w + 1 near corners; the strokes and closed strokes as
+many as the scene has. Traced with -e 0.001.
 
     bench/random_drawings.py CLI [--count N] [--first SEED] [--seed S --show DIR] [--peers]
 
@@ -260,11 +261,20 @@ def specks(gray, truth, w, rng):
             placed += 1
 
 
-def limits(points, w, junctions, corners):
+def limits(points, w, junctions, corners, parts):
+    """The allowed error at each point: 1 px in the open; the stroke width
+    near a crossing or junction, that is where two strokes' centrelines lie
+    within w + 1 of the point (their inks within reach of each other's
+    widest discs: at an acute junction farther along than one width) or
+    within w + 1 of the junction; 0.3 w + 1 near corners."""
     allowed = np.full(len(points), 1.0)
+    near = np.zeros(len(points), bool)
     for j in junctions:
-        near = np.hypot(points[:, 0] - j[0], points[:, 1] - j[1]) <= max(w, 3) + 1
-        allowed[near] = np.maximum(allowed[near], max(w, 3))
+        near |= np.hypot(points[:, 0] - j[0], points[:, 1] - j[1]) <= max(w, 3) + 1
+    if len(parts) > 1:
+        reach = np.sort(np.column_stack([cKDTree(p).query(points)[0] for p in parts]), axis=1)
+        near |= reach[:, 1] <= w + 1
+    allowed[near] = np.maximum(allowed[near], max(w, 3))
     for c in corners:
         near = np.hypot(points[:, 0] - c[0], points[:, 1] - c[1]) <= w + 1
         allowed[near] = np.maximum(allowed[near], 0.3 * w + 1)
@@ -297,15 +307,25 @@ def check(cli, seed, folder, keep=False):
     out = np.concatenate([dense([tuple(p) for p in l], 0.1) if len(l) > 1 else l for l in lines])
     d_out = cKDTree(truth).query(out)[0]
     d_truth = cKDTree(out).query(truth)[0]
-    lim_out, lim_truth = limits(out, w, junctions, corners), limits(truth, w, junctions, corners)
+    lim_out = limits(out, w, junctions, corners, truth_parts)
+    lim_truth = limits(truth, w, junctions, corners, truth_parts)
+    def where(p):
+        """How far from the nearest junction, corner or end, in widths."""
+        places = [('junction', j) for j in junctions] + [('corner', c) for c in corners] + \
+            [('end', pts[i]) for pts, c in strokes if not c for i in (0, -1)]
+        if not places:
+            return 'on a loop of no junction'
+        name, at = min(places, key=lambda q: math.dist(q[1], p))
+        return f'{math.dist(at, p) / w:.1f} w from a {name}'
+
     if (d_out - lim_out).max() > 0:
         k = int((d_out - lim_out).argmax())
         problems.append(f'output point {out[k].round(1).tolist()} is {d_out[k]:.2f} px from the '
-                        f'centreline (limit {lim_out[k]:.1f})')
+                        f'centreline (limit {lim_out[k]:.1f}; {where(out[k])})')
     if (d_truth - lim_truth).max() > 0:
         k = int((d_truth - lim_truth).argmax())
         problems.append(f'centreline point {truth[k].round(1).tolist()} is {d_truth[k]:.2f} px from '
-                        f'the strokes (limit {lim_truth[k]:.1f})')
+                        f'the strokes (limit {lim_truth[k]:.1f}; {where(truth[k])})')
     open_distances = np.concatenate([d_out[lim_out == 1.0], d_truth[lim_truth == 1.0]])
     return kind, w, problems, open_distances, right, (gray, lines)
 
