@@ -255,7 +255,7 @@ PictureResult ProcessPicture(const Options& options, const std::string& input) {
   write(options.csv, ".csv", [&](const std::string& path) { return WriteCsv(path, drawing, run); });
   write(options.json, ".json",
         [&](const std::string& path) { return WriteJson(path, drawing, run); });
-  if (run.size.unit != Unit::kPx && run.size.dpi <= 0) {
+  if (run.size.unitRefused) {
     complaints.push_back(Complaint(
         input, N_("The picture states no resolution: the outputs are in pixels (give --dpi)")));
   }

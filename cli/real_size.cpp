@@ -13,10 +13,11 @@ double RealSize::PerPixel() const {
 
 RealSize ChooseRealSize(double optionDpi, Unit option, double fileDpiX, double fileDpiY) {
   RealSize size;
-  size.dpiGiven = optionDpi > 0;
-  size.dpi = size.dpiGiven ? optionDpi : fileDpiX;
+  const bool given = optionDpi > 0;
+  size.dpi = given ? optionDpi : fileDpiX;
   size.dpiDown = fileDpiY;
-  size.square = size.dpiGiven || fileDpiX == 0 || std::fabs(fileDpiX - fileDpiY) <= 0.01 * fileDpiX;
-  size.unit = option != Unit::kAuto ? option : size.dpi > 0 ? Unit::kMm : Unit::kPx;
+  size.square = given || fileDpiX == 0 || std::fabs(fileDpiX - fileDpiY) <= 0.01 * fileDpiX;
+  size.unit = size.dpi <= 0 ? Unit::kPx : option != Unit::kAuto ? option : Unit::kMm;
+  size.unitRefused = size.dpi <= 0 && (option == Unit::kMm || option == Unit::kIn);
   return size;
 }

@@ -7,22 +7,20 @@
 enum class Unit { kAuto, kPx, kMm, kIn };
 
 struct RealSize {
-  double dpi = 0;         // 0: unknown
-  bool dpiGiven = false;  // by --dpi rather than the file
-  bool square = true;     // the file's pixels are as tall as wide
-  double dpiDown = 0;     // the file's resolution down the picture
-  Unit unit = Unit::kPx;  // never kAuto
+  double dpi = 0;            // 0: unknown
+  bool square = true;        // the file's pixels are as tall as wide
+  double dpiDown = 0;        // the file's resolution down the picture
+  Unit unit = Unit::kPx;     // never kAuto
+  bool unitRefused = false;  // mm or in was asked for, but the resolution is unknown
 
   const char* UnitName() const;
   // Output units per pixel (1 for pixels).
   double PerPixel() const;
-  // Millimetres per pixel; the resolution must be known.
-  double MillimetresPerPixel() const { return 25.4 / dpi; }
 };
 
 // --dpi wins over the file's resolution; kAuto is millimetres when the
-// resolution is known, pixels otherwise. Across the picture wins where a
-// file states two different resolutions.
+// resolution is known, pixels otherwise, and so is mm or in without one
+// (refused). Across the picture wins where a file states two resolutions.
 RealSize ChooseRealSize(double optionDpi, Unit option, double fileDpiX, double fileDpiY);
 
 // A point of the drawing in a frame whose y grows upwards (DXF, G-code,

@@ -337,8 +337,11 @@ def check_resolutions(folder):
     assert 'no G-code or HPGL written (give --dpi)' in result.stderr, result.stderr
     assert not os.path.exists(os.path.join(folder, 'plain.gcode'))
     assert os.path.exists(os.path.join(folder, 'plain.svg'))
-    result = run('--units', 'mm', '--dxf', '-o', folder, plain, expect=1)
+    result = run('--units', 'mm', '--dxf', '--svg', '-o', folder, plain, expect=1)
     assert 'the outputs are in pixels' in result.stderr, result.stderr
+    assert '$INSUNITS' not in open(os.path.join(folder, 'plain.dxf')).read()
+    assert '<svg xmlns="http://www.w3.org/2000/svg" width="200" height="100" ' in \
+        open(os.path.join(folder, 'plain.svg')).read()
     # Nothing asked for: the SVG beside the picture, and where it went.
     for name in os.listdir(folder):
         if name.startswith('plain.') and not name.endswith('.png'):
