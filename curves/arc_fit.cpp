@@ -117,7 +117,7 @@ double MinimaxBulge(std::span<const PointF> path, size_t s, size_t e, double eps
 // An arc whose sagitta is under a thousandth of a pixel is a line: its
 // radius would be too large for its distances to keep their digits.
 double Settled(double bulge, PointF a, PointF b) {
-  return std::fabs(bulge) * std::hypot(b.x - a.x, b.y - a.y) < 2e-3 ? 0 : bulge;
+  return Segment{a, b, bulge}.Sagitta() < 1e-3 ? 0 : bulge;
 }
 
 // A free piece from s to e: the chord when it holds, else the arc above.
@@ -220,9 +220,8 @@ void FitLinesAndArcs(std::span<const PointF> path, double epsilon, FittedPath& f
     Segment piece{path[s], path[reach.end], reach.bulge};
     // A nearly straight arc whose chord holds as well is drawn straight:
     // machines and readers prefer a line to an arc of enormous radius.
-    if (piece.bulge != 0 && AllWithin(path, s, reach.end, {piece.from, piece.to, 0}, epsilon) &&
-        std::fabs(piece.bulge) * std::hypot(piece.to.x - piece.from.x, piece.to.y - piece.from.y) <
-            epsilon) {
+    if (piece.bulge != 0 && piece.Sagitta() < epsilon / 2 &&
+        AllWithin(path, s, reach.end, {piece.from, piece.to, 0}, epsilon)) {
       piece.bulge = 0;
     }
     fit.vertices.push_back(piece.to);

@@ -41,6 +41,10 @@ double Segment::Sweep() const {
   return 4 * std::atan(bulge);
 }
 
+double Segment::Sagitta() const {
+  return std::fabs(bulge) * Distance(from, to) / 2;
+}
+
 double Segment::Length() const {
   const double chord = Distance(from, to);
   if (Straight()) return chord;
@@ -77,7 +81,7 @@ DistanceToPiece::DistanceToPiece(const Segment& s)
     // An arc of a sagitta under a millionth of a pixel is measured as its
     // chord: its radius is too large for the circle's distances to keep
     // their digits.
-    : s_(s), straight_(std::fabs(s.bulge) * Distance(s.from, s.to) < 2e-6) {
+    : s_(s), straight_(s.Sagitta() < 1e-6) {
   if (straight_) return;
   centre_ = s.Centre();
   radius_ = s.Radius();

@@ -12,6 +12,8 @@ struct Segment {
   double bulge = 0;  // 0: straight
 
   bool Straight() const { return bulge == 0; }
+  // How far the arc's middle lies off its chord (0 when straight).
+  double Sagitta() const;
   // The arc's sweep in radians, from -2 pi to 2 pi; 0 when straight.
   double Sweep() const;
   // An arc's centre and radius (a straight segment has neither).

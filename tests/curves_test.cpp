@@ -33,18 +33,33 @@ std::vector<PointF> Sample(Curve curve, std::mt19937& random, double jitter) {
   return points;
 }
 
-// The farthest any point lies from the piece that spans it: the vertices
+// The points of the path each piece spans, [first, last]: the vertices
 // are points of the path, met in order along it.
+std::vector<std::pair<size_t, size_t>> Spans(const std::vector<PointF>& path,
+                                             const FittedPath& fit) {
+  std::vector<std::pair<size_t, size_t>> spans;
+  size_t first = 0;
+  for (size_t k = 0; k + 1 < fit.vertices.size(); ++k) {
+    const PointF to = fit.vertices[k + 1];
+    size_t last = first + 1;
+    while (last < path.size() && (path[last].x != to.x || path[last].y != to.y)) ++last;
+    EXPECT_LT(last, path.size()) << "vertex " << k + 1 << " is no point of the path";
+    if (last >= path.size()) break;
+    spans.push_back({first, last});
+    first = last;
+  }
+  return spans;
+}
+
+// The farthest any point lies from the piece that spans it.
 double WorstDistance(const std::vector<PointF>& path, const FittedPath& fit) {
   double worst = 0;
-  size_t i = 0;
-  for (size_t k = 0; k < fit.bulges.size(); ++k) {
-    const Segment piece{fit.vertices[k], fit.vertices[k + 1], fit.bulges[k]};
-    for (;; ++i) {
-      EXPECT_LT(i, path.size()) << "vertex " << k + 1 << " is no point of the path";
-      if (i >= path.size()) return 1e300;
-      worst = std::max(worst, DistanceTo(piece, path[i]));
-      if (i > 0 && path[i].x == piece.to.x && path[i].y == piece.to.y) break;
+  const auto spans = Spans(path, fit);
+  if (spans.size() != fit.bulges.size()) return 1e300;
+  for (size_t k = 0; k < spans.size(); ++k) {
+    const DistanceToPiece distance({fit.vertices[k], fit.vertices[k + 1], fit.bulges[k]});
+    for (size_t i = spans[k].first; i <= spans[k].second; ++i) {
+      worst = std::max(worst, distance(path[i]));
     }
   }
   return worst;
@@ -55,22 +70,17 @@ double WorstDistance(const std::vector<PointF>& path, const FittedPath& fit) {
 // sample between two lies up to half that off them).
 double WorstStray(const std::vector<PointF>& path, const FittedPath& fit) {
   double worst = 0;
-  size_t first = 0;
-  for (size_t k = 0; k < fit.bulges.size(); ++k) {
+  const auto spans = Spans(path, fit);
+  for (size_t k = 0; k < spans.size(); ++k) {
     const Segment piece{fit.vertices[k], fit.vertices[k + 1], fit.bulges[k]};
-    size_t last = first + 1;
-    while (last + 1 < path.size() && (path[last].x != piece.to.x || path[last].y != piece.to.y)) {
-      ++last;
-    }
     for (int j = 0; j <= 32; ++j) {
       const PointF q = piece.At(j / 32.0);
       double nearest = 1e300;
-      for (size_t i = first; i <= last; ++i) {
+      for (size_t i = spans[k].first; i <= spans[k].second; ++i) {
         nearest = std::min(nearest, std::hypot(path[i].x - q.x, path[i].y - q.y));
       }
       worst = std::max(worst, nearest);
     }
-    first = last;
   }
   return worst;
 }
@@ -287,11 +297,7 @@ TEST(ArcFit, DrawingWithCurvesKeepsItsStrokesAndReversesArcs) {
     // Each piece reversed is the same curve: its midpoint stays.
     for (uint32_t i = 0; i + 1 < s.count; ++i) {
       const uint32_t j = s.count - 2 - i;
-      const auto piece = [](const Drawing& d, const Stroke& st, uint32_t k) {
-        const DrawnPoint a = d.points[st.first + k], b = d.points[st.first + k + 1];
-        return Segment{{a.x, a.y}, {b.x, b.y}, d.Bulge(st.first + k)};
-      };
-      const PointF m1 = piece(arcs, s, j).At(0.5), m2 = piece(turned, s, i).At(0.5);
+      const PointF m1 = PieceOf(arcs, s, j).At(0.5), m2 = PieceOf(turned, s, i).At(0.5);
       EXPECT_NEAR(m1.x, m2.x, 1e-3);
       EXPECT_NEAR(m1.y, m2.y, 1e-3);
     }
