@@ -76,7 +76,7 @@ void BmpResolution(const std::string& input, double& dpiX, double& dpiY) {
   };
   if (!read || u32(14) < 40) return;
   const double x = DotsPerInch(u32(38), 0.0254), y = DotsPerInch(u32(42), 0.0254);
-  if (x >= 1 && x <= 1e6 && y >= 1 && y <= 1e6) dpiX = x, dpiY = y;
+  if (BelievableResolution(x, y)) dpiX = x, dpiY = y;
 }
 
 // The drawing stages by name, in the user's words.

@@ -76,11 +76,6 @@ int Places(const RealSize& size) {
   return size.unit == Unit::kIn ? 5 : size.unit == Unit::kMm ? 4 : 3;
 }
 
-// How the picture's real size is told: the unit, and the resolution or none.
-std::string DpiText(const RealSize& size) {
-  return size.dpi > 0 ? Number(size.dpi, 3) : "";
-}
-
 // Each piece of each stroke, as the writers spell them. A closed stroke's
 // last straight piece is left to the format's own closing when it has one.
 template <class Spell>
@@ -162,8 +157,9 @@ void Dxf(Sink& dxf, const Drawing& d, const RunSummary& run) {
       const PointF at = UpwardPoint(d, k, p.x, p.y);
       dxf += "0\nVERTEX\n8\n0\n10\n" + Number(at.x, places) + "\n20\n" + Number(at.y, places) +
              "\n30\n0.0\n";
-      // With y upwards a clockwise turn is a negative bulge.
-      const double bulge = i + 1 < stroke.count ? d.Bulge(stroke.first + i) : 0;
+      // With y upwards a clockwise turn is a negative bulge (an open
+      // stroke's last point has none).
+      const double bulge = d.Bulge(stroke.first + i);
       if (bulge != 0) dxf += "42\n" + Number(-bulge, 6) + "\n";
     }
     dxf += "0\nSEQEND\n8\n0\n";
@@ -187,7 +183,8 @@ void Csv(Sink& csv, const Drawing& d, const RunSummary& run) {
     csv += "# pen-up: " + Number(d.penUp) + "\n";
   }
   const RealSize& size = run.size;
-  csv += "# resolution: " + (size.dpi > 0 ? DpiText(size) + " dpi" : std::string("unknown")) + "\n";
+  csv +=
+      "# resolution: " + (size.dpi > 0 ? Number(size.dpi) + " dpi" : std::string("unknown")) + "\n";
   csv += std::string("# unit: ") + size.UnitName() + " (the points are in pixels";
   csv += size.unit == Unit::kPx
              ? ")\n"
@@ -232,7 +229,7 @@ void Json(Sink& json, const Drawing& d, const RunSummary& run) {
   json += "{\n  \"file\": \"" + EscapeJson(run.source) + "\",\n";
   json += Format("  \"width\": %d,\n  \"height\": %d,\n", d.width, d.height);
   json += "  \"epsilon\": " + run.tolerance + ",\n";
-  json += "  \"dpi\": " + (run.size.dpi > 0 ? DpiText(run.size) : std::string("null")) + ",\n";
+  json += "  \"dpi\": " + (run.size.dpi > 0 ? Number(run.size.dpi) : std::string("null")) + ",\n";
   json += std::string("  \"unit\": \"") + run.size.UnitName() + "\",\n";
   if (run.singleLine) {
     json += std::string("  \"mode\": \"") + ModeName(run.emitPrevious) + "\",\n";

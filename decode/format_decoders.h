@@ -15,8 +15,7 @@ bool DecodeWebp(std::FILE* file, const DecodeLimits& limits, DecodeResult& resul
 // Sets the status and detail; returns false for the decoders' tail calls.
 bool Fail(DecodeResult& result, DecodeStatus status, std::string detail);
 
-// Keeps a stated resolution when it is believable (1 to 1000000 dpi both
-// ways); a file may state anything.
+// Keeps a stated resolution when it is believable (BelievableResolution).
 void SetResolution(DecodeResult& result, double dpiX, double dpiY);
 
 // Checks the declared size against the limits and allocates the luminance;

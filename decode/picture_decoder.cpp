@@ -15,9 +15,13 @@ bool Fail(DecodeResult& result, DecodeStatus status, std::string detail) {
   return false;
 }
 
-void SetResolution(DecodeResult& result, double dpiX, double dpiY) {
+bool BelievableResolution(double dpiX, double dpiY) {
   const auto believable = [](double dpi) { return dpi >= 1 && dpi <= 1e6; };  // false for NaN
-  if (believable(dpiX) && believable(dpiY)) result.dpiX = dpiX, result.dpiY = dpiY;
+  return believable(dpiX) && believable(dpiY);
+}
+
+void SetResolution(DecodeResult& result, double dpiX, double dpiY) {
+  if (BelievableResolution(dpiX, dpiY)) result.dpiX = dpiX, result.dpiY = dpiY;
 }
 
 double DotsPerInch(uint32_t perUnit, double unitsPerInch) {

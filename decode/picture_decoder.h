@@ -41,6 +41,10 @@ struct DecodeResult {
 // there is one (11811 a metre is 300 dpi, not 299.9994).
 double DotsPerInch(uint32_t perUnit, double unitsPerInch);
 
+// Whether a stated resolution is one to take: 1 to 1000000 dpi both ways
+// (a file may state anything, NaN included).
+bool BelievableResolution(double dpiX, double dpiY);
+
 // Decodes from the stream's current position (the stream must be seekable).
 DecodeResult DecodePicture(std::FILE* file, const DecodeLimits& limits);
 DecodeResult DecodePictureFile(const std::string& path, const DecodeLimits& limits);
