@@ -160,6 +160,86 @@ PointF FittedEnd(std::vector<Point>& pixels, const InkRaster& r) {
   return CutAt(end, Unit(end.x - b.x, end.y - b.y), pixels, body);
 }
 
+// The direction of the centreline at points[at], along it away from the
+// gap: the slope at that end of a parabola fitted (least squares, over the
+// length along it) to about `span` of the points before it (step -1) or
+// after it (step 1), so that a curve's bend does not tilt it as a chord
+// would. False when there are too few points.
+bool Heading(const std::vector<Point>& points, size_t at, int step, double span, PointF& unit) {
+  double s = 0;                                 // the length along, from points[at]
+  double sums[5] = {}, sx[3] = {}, sy[3] = {};  // sums of s^k, of x s^k, of y s^k
+  size_t used = 0;
+  for (size_t k = at;;) {
+    const double x = static_cast<double>(points[k].x - points[at].x),
+                 y = static_cast<double>(points[k].y - points[at].y);
+    double power = 1;
+    for (int e = 0; e < 5; ++e, power *= s) {
+      sums[e] += power;
+      if (e < 3) sx[e] += x * power, sy[e] += y * power;
+    }
+    ++used;
+    if (s >= span || (step < 0 ? k == 0 : k + 1 == points.size())) break;
+    const size_t next = step < 0 ? k - 1 : k + 1;
+    s += std::hypot(static_cast<double>(points[next].x - points[k].x),
+                    static_cast<double>(points[next].y - points[k].y));
+    k = next;
+  }
+  if (used < 3 || s == 0) return false;
+  // Normal equations of c0 + c1 s + c2 s^2; the slope at s = 0 is c1.
+  const auto slope = [&](const double* v) {
+    const double m[3][4] = {{sums[0], sums[1], sums[2], v[0]},
+                            {sums[1], sums[2], sums[3], v[1]},
+                            {sums[2], sums[3], sums[4], v[2]}};
+    const auto det3 = [](double a, double b, double c, double d, double e, double f, double g,
+                         double h, double i) {
+      return a * (e * i - f * h) - b * (d * i - f * g) + c * (d * h - e * g);
+    };
+    const double det =
+        det3(m[0][0], m[0][1], m[0][2], m[1][0], m[1][1], m[1][2], m[2][0], m[2][1], m[2][2]);
+    if (det == 0) return std::nan("");
+    return det3(m[0][0], m[0][3], m[0][2], m[1][0], m[1][3], m[1][2], m[2][0], m[2][3], m[2][2]) /
+           det;
+  };
+  double dx = slope(sx), dy = slope(sy);
+  const double length = std::hypot(dx, dy);
+  if (!(length > 0)) return false;
+  // The fit runs away from the gap; the heading points into it.
+  dx = -dx / length, dy = -dy / length;
+  unit = {step < 0 ? dx : -dx, step < 0 ? dy : -dy};
+  return true;
+}
+
+// Fills the gap after points[at] (a junction passed through) with a cubic
+// that leaves and arrives along the centreline's own directions on either
+// side: straight across a crossing of straight strokes, round it on curved
+// ones, where a chord would cut inside the curve. O(gap length).
+// after: where the centreline goes on from points[at + 1] (0 when that is
+// a closed stroke's end, its start again).
+void Bridge(std::vector<Point>& points, size_t at, size_t after, double span, int scale,
+            std::vector<Point>& out) {
+  const Point a = points[at], b = points[at + 1];
+  const double gap = std::hypot(static_cast<double>(b.x - a.x), static_cast<double>(b.y - a.y));
+  PointF ta, tb;
+  if (!Heading(points, at, -1, span, ta) || !Heading(points, after, 1, span, tb)) return;
+  // Hermite tangents of 2 tan(turn / 4) / sin(turn / 2) times the gap (the
+  // gap itself on a straight crossing): the cubic nearest a circle's arc
+  // through both ends with those tangents. Shorter ones cut inside a curve.
+  const double turn = std::fabs(std::atan2(ta.x * tb.y - ta.y * tb.x, ta.x * tb.x + ta.y * tb.y));
+  const double stretch = turn > 1e-6 ? 2 * std::tan(turn / 4) / std::sin(turn / 2) : 1.0;
+  const double ax = a.x, ay = a.y, bx = b.x, by = b.y;
+  const double length = gap * std::min(stretch, 2.0);
+  const int n = static_cast<int>(gap / scale);
+  for (int k = 1; k < n; ++k) {
+    const double t = static_cast<double>(k) / n, t2 = t * t, t3 = t2 * t;
+    const double h00 = 2 * t3 - 3 * t2 + 1, h10 = t3 - 2 * t2 + t, h01 = -2 * t3 + 3 * t2,
+                 h11 = t3 - t2;
+    out.push_back({static_cast<int32_t>(std::lround(h00 * ax + h10 * length * ta.x + h01 * bx +
+                                                    h11 * length * tb.x)),
+                   static_cast<int32_t>(std::lround(h00 * ay + h10 * length * ta.y + h01 * by +
+                                                    h11 * length * tb.y))});
+  }
+}
+
 }  // namespace
 
 std::vector<Point> CentrelineOf(const StrokeGraph& g, const StrokeRun& run, int64_t width,
@@ -171,6 +251,13 @@ std::vector<Point> CentrelineOf(const StrokeGraph& g, const StrokeRun& run, int6
   // twice its size while the vector doubles.
   size_t total = 2;
   const std::span<const RunStep> steps = g.Steps(run);
+  // Where the centreline passes a junction: after points[at], over about
+  // span pixels of the centreline either side for its directions.
+  struct Gap {
+    size_t at;
+    float span;
+  };
+  std::vector<Gap> bridges;
   for (const RunStep& step : steps) total += g.branches[step.branch].count + 3;
   points.reserve(total);
   const auto add = [&](PointF f) {
@@ -178,11 +265,12 @@ std::vector<Point> CentrelineOf(const StrokeGraph& g, const StrokeRun& run, int6
     if (points.empty() || points.back().x != p.x || points.back().y != p.y) points.push_back(p);
   };
   // Near a node the skeleton bends towards the other branches: within the
-  // stroke width of it the centreline runs straight to the node instead.
+  // stroke width of it (farther at an acute junction) the centreline runs
+  // straight to the node instead, or straight through a junction it passes.
   const auto nearNode = [&](int node, Point i) {
     if (node < 0) return false;
     const Node& n = g.nodes[node];
-    const double reach = std::max(2.0, 2 * n.Radius());
+    const double reach = n.bend > 0 ? n.bend : std::max(2.0, 2 * n.Radius());
     const double dx = static_cast<double>(i.x) - n.X(), dy = static_cast<double>(i.y) - n.Y();
     return dx * dx + dy * dy < reach * reach;
   };
@@ -210,7 +298,14 @@ std::vector<Point> CentrelineOf(const StrokeGraph& g, const StrokeRun& run, int6
       endCap = FittedEnd(pixels, raster);
       std::reverse(pixels.begin(), pixels.end());
     }
-    if (first >= 0) add({g.nodes[first].X(), g.nodes[first].Y()});
+    // A junction passed through is bridged straight: its centroid lies
+    // between the branches, off both strokes' lines. A stroke ends at it.
+    const bool passed = s > 0 || run.closed;
+    if (first >= 0 && !(passed && g.nodes[first].bend > 0)) {
+      add({g.nodes[first].X(), g.nodes[first].Y()});
+    } else if (first >= 0 && !points.empty()) {
+      bridges.push_back({points.size() - 1, g.nodes[first].bend});
+    }
     const size_t begin = points.size();
     if (freeStart) add(startCap);
     const size_t n = pixels.size();
@@ -224,11 +319,35 @@ std::vector<Point> CentrelineOf(const StrokeGraph& g, const StrokeRun& run, int6
     }
     if (freeEnd) add(endCap);
     RestoreCorners(points, begin, radius, raster, scale);
-    if (s + 1 == steps.size() && last >= 0) add({g.nodes[last].X(), g.nodes[last].Y()});
+    // A closed stroke passes the junction it started from on to its start.
+    const bool closing = run.closed && last >= 0 && g.nodes[last].bend > 0;
+    if (s + 1 == steps.size() && last >= 0 && !closing) add({g.nodes[last].X(), g.nodes[last].Y()});
   }
   if (run.closed && !points.empty() &&
       (points.back().x != points.front().x || points.back().y != points.front().y)) {
+    const RunStep& end = steps.back();
+    const int last = end.reversed ? g.branches[end.branch].from : g.branches[end.branch].to;
+    if (last >= 0 && g.nodes[last].bend > 0)
+      bridges.push_back({points.size() - 1, g.nodes[last].bend});
     points.push_back(points.front());
   }
-  return points;
+  if (bridges.empty()) return points;
+  // The bridges, filled in one pass from the end so that indices hold.
+  std::vector<Point> filled, fill;
+  filled.reserve(points.size() + 64);
+  size_t next = 0;
+  for (size_t k = 0; k < points.size(); ++k) {
+    filled.push_back(points[k]);
+    if (next < bridges.size() && bridges[next].at == k) {
+      fill.clear();
+      if (k + 1 < points.size()) {
+        const size_t after = run.closed && k + 2 == points.size() ? 0 : k + 1;
+        Bridge(points, k, after, std::max(6.0, static_cast<double>(bridges[next].span)) * scale,
+               scale, fill);
+      }
+      filled.insert(filled.end(), fill.begin(), fill.end());
+      ++next;
+    }
+  }
+  return filled;
 }

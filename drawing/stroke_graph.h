@@ -28,6 +28,10 @@ struct Node {
   double sumX = 0, sumY = 0;  // of its pixels: the centroid is sum / pixels
   uint32_t pixels = 0;
   uint8_t maxDistance = 0;  // the largest chamfer distance among its pixels
+  // At a junction of three or more branches: how far from it the skeleton
+  // bends towards the other branches (a stroke's width, farther where two
+  // branches meet at an acute angle); 0 elsewhere.
+  float bend = 0;
 
   double X() const { return sumX / pixels; }
   double Y() const { return sumY / pixels; }

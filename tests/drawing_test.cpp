@@ -94,6 +94,52 @@ TEST(Drawing, CrossingIsTwoStrokesAndTIsBarAndStem) {
   }
 }
 
+// Near a junction the skeleton bends towards the other branch, farther
+// along where the two meet at an acute angle. A stroke passing through
+// runs on along its own line, straight or round, not to the junction's
+// middle: beyond the stroke's width from it, within a pixel of its line.
+TEST(Drawing, StrokesPassingAJunctionKeepTheirLine) {
+  for (const double w : {15.0, 21.0, 30.0}) {
+    for (const double degrees : {40.0, 60.0, 90.0}) {
+      SCOPED_TRACE(testing::Message() << "width " << w << ", stem at " << degrees);
+      const double a = degrees * M_PI / 180;
+      const std::vector<Segment> tee = {
+          {30, 160, 370, 160}, {200, 160, 200 + 130 * std::cos(a), 160 - 130 * std::sin(a)}};
+      const Drawing d = Vectorize(Draw(400, 200, tee, w));
+      ASSERT_EQ(d.strokes.size(), 2u);
+      for (const Stroke& s : d.strokes) {
+        if (std::fabs(d.Points(s).front().y - d.Points(s).back().y) > 5) continue;  // the stem
+        for (const DrawnPoint& p : d.Points(s)) {
+          if (std::hypot(p.x - 200, p.y - 160) <= w + 1) continue;
+          EXPECT_NEAR(p.y, 160, 1.0) << "the bar at x " << p.x;
+        }
+      }
+    }
+  }
+  // A ring crossed off its centre by a line: round up to where the line's
+  // ink comes within reach.
+  for (const double w : {25.0, 40.0}) {
+    SCOPED_TRACE(testing::Message() << "ring " << w);
+    // Its arms reach 2 w past the ring: shorter, they are lost as spurs.
+    std::vector<Segment> drawn = {{10, 185, 350, 185}};
+    for (int k = 0; k < 128; ++k) {
+      const double a = k * M_PI / 64, b = (k + 1) * M_PI / 64;
+      drawn.push_back({180 + 90 * std::cos(a), 150 + 90 * std::sin(a), 180 + 90 * std::cos(b),
+                       150 + 90 * std::sin(b)});
+    }
+    const Drawing d = Vectorize(Draw(360, 300, drawn, w));
+    ASSERT_EQ(d.strokes.size(), 2u);
+    for (const Stroke& s : d.strokes) {
+      if (!s.closed) continue;
+      for (const DrawnPoint& p : d.Points(s)) {
+        if (std::fabs(p.y - 185) <= w + 1) continue;
+        EXPECT_NEAR(std::hypot(p.x - 180, p.y - 150), 90, 1.0)
+            << "the ring at " << p.x << "," << p.y;
+      }
+    }
+  }
+}
+
 TEST(Drawing, RingIsOneClosedStrokeEndingOnItsFirstPoint) {
   for (double width : {1.0, 4.0, 9.0}) {
     std::vector<Segment> ring;
