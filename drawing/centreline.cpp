@@ -212,11 +212,14 @@ bool Heading(const std::vector<Point>& points, size_t at, int step, double span,
 // Fills the gap after points[at] (a junction passed through) with a cubic
 // that leaves and arrives along the centreline's own directions on either
 // side: straight across a crossing of straight strokes, round it on curved
-// ones, where a chord would cut inside the curve. O(gap length).
+// ones, where a chord would cut inside the curve. A cubic that leaves the
+// ink (headings skewed by a ragged skeleton) is not the stroke's line: the
+// gap is then left as the chord, which joins two points of the ink.
+// O(gap length).
 // after: where the centreline goes on from points[at + 1] (0 when that is
 // a closed stroke's end, its start again).
 void Bridge(std::vector<Point>& points, size_t at, size_t after, double span, int scale,
-            std::vector<Point>& out) {
+            const InkRaster& raster, std::vector<Point>& out) {
   const Point a = points[at], b = points[at + 1];
   const double gap = std::hypot(static_cast<double>(b.x - a.x), static_cast<double>(b.y - a.y));
   PointF ta, tb;
@@ -229,6 +232,7 @@ void Bridge(std::vector<Point>& points, size_t at, size_t after, double span, in
   const double ax = a.x, ay = a.y, bx = b.x, by = b.y;
   const double length = gap * std::min(stretch, 2.0);
   const int n = static_cast<int>(gap / scale);
+  const size_t start = out.size();
   for (int k = 1; k < n; ++k) {
     const double t = static_cast<double>(k) / n, t2 = t * t, t3 = t2 * t;
     const double h00 = 2 * t3 - 3 * t2 + 1, h10 = t3 - 2 * t2 + t, h01 = -2 * t3 + 3 * t2,
@@ -237,6 +241,11 @@ void Bridge(std::vector<Point>& points, size_t at, size_t after, double span, in
                                                     h11 * length * tb.x)),
                    static_cast<int32_t>(std::lround(h00 * ay + h10 * length * ta.y + h01 * by +
                                                     h11 * length * tb.y))});
+    const Point& p = out.back();
+    if (!raster.Ink(static_cast<double>(p.x) / scale, static_cast<double>(p.y) / scale)) {
+      out.resize(start);
+      return;
+    }
   }
 }
 
@@ -343,7 +352,7 @@ std::vector<Point> CentrelineOf(const StrokeGraph& g, const StrokeRun& run, int6
       if (k + 1 < points.size()) {
         const size_t after = run.closed && k + 2 == points.size() ? 0 : k + 1;
         Bridge(points, k, after, std::max(6.0, static_cast<double>(bridges[next].span)) * scale,
-               scale, fill);
+               scale, raster, fill);
       }
       filled.insert(filled.end(), fill.begin(), fill.end());
       ++next;
