@@ -160,8 +160,8 @@ PointF FittedEnd(std::vector<Point>& pixels, const InkRaster& r) {
   return CutAt(end, Unit(end.x - b.x, end.y - b.y), pixels, body);
 }
 
-// The direction of the centreline at points[at], along it away from the
-// gap: the slope at that end of a parabola fitted (least squares, over the
+// The direction of the centreline at points[at], in the order of its
+// points: the slope at that end of a parabola fitted (least squares, over the
 // length along it) to about `span` of the points before it (step -1) or
 // after it (step 1), so that a curve's bend does not tilt it as a chord
 // would. False when there are too few points.
@@ -203,7 +203,7 @@ bool Heading(const std::vector<Point>& points, size_t at, int step, double span,
   double dx = slope(sx), dy = slope(sy);
   const double length = std::hypot(dx, dy);
   if (!(length > 0)) return false;
-  // The fit runs away from the gap; the heading points into it.
+  // The fit runs along s, away from points[at]: backwards when step is -1.
   dx = -dx / length, dy = -dy / length;
   unit = {step < 0 ? dx : -dx, step < 0 ? dy : -dy};
   return true;
@@ -249,10 +249,38 @@ void Bridge(std::vector<Point>& points, size_t at, size_t after, double span, in
   }
 }
 
+// Where a stroke ending at a junction that another passes meets the other's
+// line: followed on from points[at] along its own heading (fitted to the
+// points after it, step 1, or before it, step -1) to its first crossing of
+// `line`, within `reach`. Its
+// skeleton bends towards the other branches there, and the junction's
+// middle lies off both lines. False when it does not cross.
+bool Meet(const std::vector<Point>& points, size_t at, int step, double span, double reach,
+          const std::vector<Point>& line, Point& meet) {
+  PointF t;
+  if (!Heading(points, at, step, span, t)) return false;
+  if (step > 0) t = {-t.x, -t.y};  // the heading runs along the stroke, the start's end against it
+  const double px = points[at].x, py = points[at].y;
+  double best = reach;
+  bool found = false;
+  for (size_t k = 0; k + 1 < line.size(); ++k) {
+    // P + u t = A + v (B - A), for u in [0, best] and v in [0, 1].
+    const double ax = line[k].x - px, ay = line[k].y - py;
+    const double ex = line[k + 1].x - line[k].x, ey = line[k + 1].y - line[k].y;
+    const double det = ex * t.y - ey * t.x;
+    if (det == 0) continue;
+    const double u = (ex * ay - ey * ax) / det, v = (t.x * ay - t.y * ax) / det;
+    if (u >= 0 && u <= best && v >= 0 && v <= 1) best = u, found = true;
+  }
+  if (found) meet = {RoundToInt(px + best * t.x), RoundToInt(py + best * t.y)};
+  return found;
+}
+
 }  // namespace
 
 std::vector<Point> CentrelineOf(const StrokeGraph& g, const StrokeRun& run, int64_t width,
-                                int64_t height, const uint8_t* distances, int scale) {
+                                int64_t height, const uint8_t* distances, int scale,
+                                const ThroughLines* through, ThroughLines* record) {
   const InkRaster raster{width, height, distances};
   const RowFinder rows(width);
   std::vector<Point> points;
@@ -264,9 +292,14 @@ std::vector<Point> CentrelineOf(const StrokeGraph& g, const StrokeRun& run, int6
   // span pixels of the centreline either side for its directions.
   struct Gap {
     size_t at;
-    float span;
+    int node;
   };
   std::vector<Gap> bridges;
+  // The nodes a stroke ends at, on a line passing through (-1: none).
+  int meetFirst = -1, meetLast = -1;
+  const auto passedBy = [&](int node) {
+    return node >= 0 && through && !(*through)[static_cast<size_t>(node)].empty();
+  };
   for (const RunStep& step : steps) total += g.branches[step.branch].count + 3;
   points.reserve(total);
   const auto add = [&](PointF f) {
@@ -310,10 +343,12 @@ std::vector<Point> CentrelineOf(const StrokeGraph& g, const StrokeRun& run, int6
     // A junction passed through is bridged straight: its centroid lies
     // between the branches, off both strokes' lines. A stroke ends at it.
     const bool passed = s > 0 || run.closed;
-    if (first >= 0 && !(passed && g.nodes[first].bend > 0)) {
+    if (!passed && passedBy(first)) {
+      meetFirst = first;
+    } else if (first >= 0 && !(passed && g.nodes[first].bend > 0)) {
       add({g.nodes[first].X(), g.nodes[first].Y()});
     } else if (first >= 0 && !points.empty()) {
-      bridges.push_back({points.size() - 1, g.nodes[first].bend});
+      bridges.push_back({points.size() - 1, first});
     }
     const size_t begin = points.size();
     if (freeStart) add(startCap);
@@ -330,33 +365,103 @@ std::vector<Point> CentrelineOf(const StrokeGraph& g, const StrokeRun& run, int6
     RestoreCorners(points, begin, radius, raster, scale);
     // A closed stroke passes the junction it started from on to its start.
     const bool closing = run.closed && last >= 0 && g.nodes[last].bend > 0;
-    if (s + 1 == steps.size() && last >= 0 && !closing) add({g.nodes[last].X(), g.nodes[last].Y()});
+    if (s + 1 == steps.size() && !run.closed && passedBy(last)) {
+      meetLast = last;
+    } else if (s + 1 == steps.size() && last >= 0 && !closing) {
+      add({g.nodes[last].X(), g.nodes[last].Y()});
+    }
   }
   if (run.closed && !points.empty() &&
       (points.back().x != points.front().x || points.back().y != points.front().y)) {
     const RunStep& end = steps.back();
     const int last = end.reversed ? g.branches[end.branch].from : g.branches[end.branch].to;
-    if (last >= 0 && g.nodes[last].bend > 0)
-      bridges.push_back({points.size() - 1, g.nodes[last].bend});
+    if (last >= 0 && g.nodes[last].bend > 0) bridges.push_back({points.size() - 1, last});
     points.push_back(points.front());
   }
-  if (bridges.empty()) return points;
-  // The bridges, filled in one pass from the end so that indices hold.
-  std::vector<Point> filled, fill;
-  filled.reserve(points.size() + 64);
-  size_t next = 0;
-  for (size_t k = 0; k < points.size(); ++k) {
-    filled.push_back(points[k]);
-    if (next < bridges.size() && bridges[next].at == k) {
-      fill.clear();
-      if (k + 1 < points.size()) {
-        const size_t after = run.closed && k + 2 == points.size() ? 0 : k + 1;
-        Bridge(points, k, after, std::max(6.0, static_cast<double>(bridges[next].span)) * scale,
-               scale, raster, fill);
+  const auto span = [&](int node) {
+    return std::max(6.0, static_cast<double>(g.nodes[node].bend)) * scale;
+  };
+  if (!bridges.empty()) {
+    // The bridges, filled in one pass into a new vector.
+    std::vector<Point> filled, fill;
+    filled.reserve(points.size() + 64);
+    size_t next = 0;
+    for (size_t k = 0; k < points.size(); ++k) {
+      filled.push_back(points[k]);
+      if (next < bridges.size() && bridges[next].at == k) {
+        fill.clear();
+        const int node = bridges[next].node;
+        if (k + 1 < points.size()) {
+          const size_t after = run.closed && k + 2 == points.size() ? 0 : k + 1;
+          Bridge(points, k, after, span(node), scale, raster, fill);
+          if (record) {
+            std::vector<Point>& line = (*record)[static_cast<size_t>(node)];
+            line.assign(1, points[k]);
+            line.insert(line.end(), fill.begin(), fill.end());
+            line.push_back(points[k + 1]);
+          }
+        }
+        filled.insert(filled.end(), fill.begin(), fill.end());
+        ++next;
       }
-      filled.insert(filled.end(), fill.begin(), fill.end());
-      ++next;
     }
+    points.swap(filled);
   }
-  return filled;
+  // The ends that meet a passing line (or failing that, the junction's middle).
+  const auto endAt = [&](int node, bool start) {
+    if (node < 0) return;
+    const Node& n = g.nodes[node];
+    Point meet = ToFixed({n.X(), n.Y()}, scale);
+    if (points.size() >= 3) {
+      const double reach = 3 * std::max(6.0, static_cast<double>(n.bend)) * scale;
+      const size_t at = start ? 0 : points.size() - 1;
+      Meet(points, at, start ? 1 : -1, span(node), reach, (*through)[static_cast<size_t>(node)],
+           meet);
+    }
+    if (start) {
+      if (points.empty() || points.front().x != meet.x || points.front().y != meet.y)
+        points.insert(points.begin(), meet);
+    } else if (points.empty() || points.back().x != meet.x || points.back().y != meet.y) {
+      points.push_back(meet);
+    }
+  };
+  endAt(meetLast, false);
+  endAt(meetFirst, true);
+  return points;
+}
+
+ThroughLines LinesThroughJunctions(const StrokeGraph& g, int64_t width, int64_t height,
+                                   const uint8_t* distances, int scale) {
+  // Each node's part: 1 where a stroke ends, 2 where one passes and is
+  // bridged across.
+  std::vector<uint8_t> part(g.nodes.size(), 0);
+  const auto ends = [&](const RunStep& step, bool atFrom) {
+    const Branch& b = g.branches[step.branch];
+    return atFrom != static_cast<bool>(step.reversed) ? b.from : b.to;
+  };
+  for (const StrokeRun& run : g.runs) {
+    const std::span<const RunStep> steps = g.Steps(run);
+    for (size_t s = 0; s < steps.size(); ++s) {
+      const int first = ends(steps[s], true);
+      if (first >= 0 && (s > 0 || run.closed) && g.nodes[first].bend > 0) part[first] |= 2;
+      if (first >= 0 && s == 0 && !run.closed) part[first] |= 1;
+    }
+    const int last = ends(steps.back(), false);
+    if (last >= 0 && !run.closed) part[last] |= 1;
+  }
+  ThroughLines through(g.nodes.size());
+  for (const StrokeRun& run : g.runs) {
+    const std::span<const RunStep> steps = g.Steps(run);
+    bool passesAnEnd = false;
+    for (size_t s = 0; s < steps.size() && !passesAnEnd; ++s) {
+      const int first = ends(steps[s], true);
+      passesAnEnd = first >= 0 && (s > 0 || run.closed) && part[first] == 3;
+    }
+    if (passesAnEnd) CentrelineOf(g, run, width, height, distances, scale, nullptr, &through);
+  }
+  // Only where a stroke ends: elsewhere nothing meets the line.
+  for (size_t n = 0; n < part.size(); ++n) {
+    if (part[n] != 3) through[n] = {};
+  }
+  return through;
 }

@@ -108,9 +108,11 @@ DrawingStatus VectorizeDrawing(GrayImage& mask, const DrawingOptions& options, D
     if (options.curves) drawing.bulges.reserve(drawing.points.capacity());
     FittedPath fit;
     std::vector<PointF> fitPoints;
+    const ThroughLines through =
+        LinesThroughJunctions(graph, mask.width, mask.height, distances.get(), scale);
     for (const StrokeRun& run : graph.runs) {
       std::vector<Point> path =
-          CentrelineOf(graph, run, mask.width, mask.height, distances.get(), scale);
+          CentrelineOf(graph, run, mask.width, mask.height, distances.get(), scale, &through);
       if (path.empty()) continue;
       if (options.curves) {
         AddFitted(drawing, path, run.closed, options.epsilon, scale, fit, fitPoints);
