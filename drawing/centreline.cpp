@@ -165,7 +165,8 @@ PointF FittedEnd(std::vector<Point>& pixels, const InkRaster& r) {
 // length along it) to about `span` of the points before it (step -1) or
 // after it (step 1), so that a curve's bend does not tilt it as a chord
 // would. False when there are too few points.
-bool Heading(const std::vector<Point>& points, size_t at, int step, double span, PointF& unit) {
+bool Heading(const std::vector<Point>& points, size_t at, int step, double span, PointF& unit,
+             bool straight = false) {
   double s = 0;                                 // the length along, from points[at]
   double sums[5] = {}, sx[3] = {}, sy[3] = {};  // sums of s^k, of x s^k, of y s^k
   size_t used = 0;
@@ -200,7 +201,10 @@ bool Heading(const std::vector<Point>& points, size_t at, int step, double span,
     return det3(m[0][0], m[0][3], m[0][2], m[1][0], m[1][3], m[1][2], m[2][0], m[2][3], m[2][2]) /
            det;
   };
-  double dx = slope(sx), dy = slope(sy);
+  const auto line = [&](const double* v) {
+    return (sums[0] * v[1] - sums[1] * v[0]) / (sums[0] * sums[2] - sums[1] * sums[1]);
+  };
+  double dx = straight ? line(sx) : slope(sx), dy = straight ? line(sy) : slope(sy);
   const double length = std::hypot(dx, dy);
   if (!(length > 0)) return false;
   // The fit runs along s, away from points[at]: backwards when step is -1.
@@ -258,7 +262,7 @@ void Bridge(std::vector<Point>& points, size_t at, size_t after, double span, in
 bool Meet(const std::vector<Point>& points, size_t at, int step, double span, double reach,
           const std::vector<Point>& line, Point& meet) {
   PointF t;
-  if (!Heading(points, at, step, span, t)) return false;
+  if (!Heading(points, at, step, span, t, true)) return false;
   if (step > 0) t = {-t.x, -t.y};  // the heading runs along the stroke, the start's end against it
   const double px = points[at].x, py = points[at].y;
   double best = reach;
@@ -415,7 +419,7 @@ std::vector<Point> CentrelineOf(const StrokeGraph& g, const StrokeRun& run, int6
     if (points.size() >= 3) {
       const double reach = 3 * std::max(6.0, static_cast<double>(n.bend)) * scale;
       const size_t at = start ? 0 : points.size() - 1;
-      Meet(points, at, start ? 1 : -1, span(node), reach, (*through)[static_cast<size_t>(node)],
+      Meet(points, at, start ? 1 : -1, 2 * span(node), reach, (*through)[static_cast<size_t>(node)],
            meet);
     }
     if (start) {

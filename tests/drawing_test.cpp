@@ -98,9 +98,10 @@ TEST(Drawing, CrossingIsTwoStrokesAndTIsBarAndStem) {
 // along where the two meet at an acute angle. A stroke passing through
 // runs on along its own line, straight or round, not to the junction's
 // middle: beyond the stroke's width from it, within a pixel of its line.
+// One ending there runs on along its own line to the other's.
 TEST(Drawing, StrokesPassingAJunctionKeepTheirLine) {
   for (const double w : {15.0, 21.0, 30.0}) {
-    for (const double degrees : {40.0, 60.0, 90.0}) {
+    for (const double degrees : {25.0, 40.0, 60.0, 90.0}) {
       SCOPED_TRACE(testing::Message() << "width " << w << ", stem at " << degrees);
       const double a = degrees * M_PI / 180;
       const std::vector<Segment> tee = {
@@ -108,7 +109,18 @@ TEST(Drawing, StrokesPassingAJunctionKeepTheirLine) {
       const Drawing d = Vectorize(Draw(400, 200, tee, w));
       ASSERT_EQ(d.strokes.size(), 2u);
       for (const Stroke& s : d.strokes) {
-        if (std::fabs(d.Points(s).front().y - d.Points(s).back().y) > 5) continue;  // the stem
+        if (std::fabs(d.Points(s).front().y - d.Points(s).back().y) > 5) {
+          // The stem: its foot on the bar's line, where the two lines meet.
+          const auto points = d.Points(s);
+          const DrawnPoint foot =
+              points.front().y > points.back().y ? points.front() : points.back();
+          EXPECT_LT(std::hypot(foot.x - 200, foot.y - 160), 1.5) << foot.x << "," << foot.y;
+          for (const DrawnPoint& p : points) {
+            const double off = (p.x - 200) * std::sin(a) + (p.y - 160) * std::cos(a);
+            EXPECT_LT(std::fabs(off), 1.0) << "the stem at " << p.x << "," << p.y;
+          }
+          continue;
+        }
         for (const DrawnPoint& p : d.Points(s)) {
           if (std::hypot(p.x - 200, p.y - 160) <= w + 1) continue;
           EXPECT_NEAR(p.y, 160, 1.0) << "the bar at x " << p.x;
