@@ -13,16 +13,75 @@ double Node::Radius() const {
   return static_cast<double>(maxDistance) / kStraightStep;
 }
 
+namespace {
+
+// The pixel k along a branch from its end `end`, or its last.
+uint32_t PixelFrom(const StrokeGraph& g, int end, size_t k) {
+  const std::span<const uint32_t> pixels = g.Pixels(g.branches[end / 2]);
+  k = std::min(k, pixels.size() - 1);
+  return end % 2 ? pixels[pixels.size() - 1 - k] : pixels[k];
+}
+
+}  // namespace
+
 void BranchDirection(const StrokeGraph& g, int end, int64_t width, double& dx, double& dy) {
   const Branch& b = g.branches[end / 2];
   const Node& node = g.nodes[end % 2 ? b.to : b.from];
-  const size_t reach = std::max<size_t>(3, static_cast<size_t>(std::lround(2 * node.Radius())));
-  const size_t k = std::min(reach, g.Pixels(b).size() - 1);
-  const uint32_t i = end % 2 ? g.Pixels(b)[g.Pixels(b).size() - 1 - k] : g.Pixels(b)[k];
+  const uint32_t i =
+      PixelFrom(g, end, std::max<size_t>(3, static_cast<size_t>(std::lround(2 * node.Radius()))));
   dx = static_cast<double>(i % width) - node.X();
   dy = static_cast<double>(i / width) - node.Y();
   const double length = std::hypot(dx, dy);
   if (length > 0) dx /= length, dy /= length;
+}
+
+double JunctionReach(const StrokeGraph& g, int node, std::span<const int> ends,
+                     const uint8_t* distances, int64_t width, ReachOf of) {
+  // Each branch's own direction and half width, from one to two of the
+  // junction's widths out: a branch leaves a junction aside of its line
+  // (the forks of an acute X lie between the strokes), so the direction
+  // from the junction would widen the angle.
+  const double radius = std::max(1.0, g.nodes[node].Radius());
+  const auto near = static_cast<size_t>(std::lround(2 * radius)),
+             far = static_cast<size_t>(std::lround(4 * radius));
+  struct Arm {
+    double dx, dy, half;
+  };
+  std::vector<Arm> arms(ends.size());
+  for (size_t i = 0; i < ends.size(); ++i) {
+    Arm& arm = arms[i];
+    const uint32_t a = PixelFrom(g, ends[i], near), b = PixelFrom(g, ends[i], far);
+    if (a == b) {
+      BranchDirection(g, ends[i], width, arm.dx, arm.dy);
+    } else {
+      arm.dx = static_cast<double>(b % width) - static_cast<double>(a % width);
+      arm.dy = static_cast<double>(b / width) - static_cast<double>(a / width);
+      const double length = std::hypot(arm.dx, arm.dy);
+      arm.dx /= length, arm.dy /= length;
+    }
+    // The narrowest there: nearer, the junction's ink widens it.
+    uint8_t least = UINT8_MAX;
+    const size_t count = g.branches[ends[i] / 2].count;
+    for (size_t k = std::min(near, count - 1); k <= std::min(far, count - 1); ++k) {
+      least = std::min(least, distances[PixelFrom(g, ends[i], k)]);
+    }
+    arm.half = static_cast<double>(least) / kStraightStep;
+  }
+  constexpr double kSharpest = 0.35;  // 20 degrees: nearer, the branches are one ink
+  double reach = 2, smallest = 1;
+  for (size_t i = 0; i < arms.size(); ++i) {
+    for (size_t j = i + 1; j < arms.size(); ++j) {
+      // A right or wider angle bends them no farther than a right one.
+      const bool acute = arms[i].dx * arms[j].dx + arms[i].dy * arms[j].dy > 0;
+      const double sine =
+          acute ? std::fabs(arms[i].dx * arms[j].dy - arms[i].dy * arms[j].dx) : 1.0;
+      smallest = std::min(smallest, sine);
+      reach = std::max(reach, (arms[i].half + arms[j].half) / std::max(sine, kSharpest));
+    }
+  }
+  return of == ReachOf::kStrokes
+             ? reach
+             : std::max(2.0, 2 * g.nodes[node].Radius()) / std::max(smallest, kSharpest);
 }
 
 NodeEnds EndsAtNodes(const StrokeGraph& g) {
@@ -358,15 +417,25 @@ void PruneSpurs(StrokeGraph& g, const uint8_t* distances, int64_t width) {
   }
 }
 
-// Two junctions joined by a branch shorter than the stroke width are one
-// crossing (an X of thick strokes thins to two forks and a bridge).
-void MergeCloseNodes(StrokeGraph& g, int64_t w) {
+// Two junctions joined by a branch within their reach are one crossing:
+// the branch is all skeleton bent towards the other branches (an X of
+// thick strokes thins to two forks and a bridge, a long one at an acute
+// angle).
+void MergeCloseNodes(StrokeGraph& g, const uint8_t* distances, int64_t w) {
   std::vector<int> parent(g.nodes.size(), -1);
+  std::vector<double> reach(g.nodes.size());
+  {
+    const NodeEnds endsAt = EndsAtNodes(g);
+    for (size_t n = 0; n < g.nodes.size(); ++n) {
+      reach[n] = JunctionReach(g, static_cast<int>(n), endsAt.At(static_cast<int>(n)), distances, w,
+                               ReachOf::kJunction);
+    }
+  }
   for (Branch& b : g.branches) {
     if (b.removed || b.from < 0 || b.to < 0) continue;
     const int a = RootNode(parent, b.from), c = RootNode(parent, b.to);
     if (a == c) continue;
-    const double width = 2 * std::max(g.nodes[a].Radius(), g.nodes[c].Radius());
+    const double width = std::max(reach[a], reach[c]);
     if (static_cast<double>(g.Pixels(b).size()) > width) continue;
     // Merged nodes stay one crossing's size: chains of them across a
     // dense drawing would grow into one node of a hundred branches.
@@ -380,6 +449,7 @@ void MergeCloseNodes(StrokeGraph& g, int64_t w) {
     const Node& from = g.nodes[c];
     into.sumX += from.sumX, into.sumY += from.sumY, into.pixels += from.pixels;
     into.maxDistance = std::max(into.maxDistance, from.maxDistance);
+    reach[a] = std::max(reach[a], reach[c]);
     AddToNode(into, g.Pixels(b), w);
     parent[c] = a;
   }
@@ -436,7 +506,7 @@ void AbsorbKnots(StrokeGraph& g, const uint8_t* distances, int64_t width) {
 }  // namespace
 
 // Defined in stroke_joins.cpp.
-void JoinAndRun(StrokeGraph& graph, int64_t width);
+void JoinAndRun(StrokeGraph& graph, const uint8_t* distances, int64_t width);
 
 StrokeGraph BuildStrokeGraph(GrayImage& skeleton, const uint8_t* distances,
                              const GraphOptions& options) {
@@ -458,7 +528,7 @@ StrokeGraph BuildStrokeGraph(GrayImage& skeleton, const uint8_t* distances,
     g.firsts[b] = static_cast<uint32_t>(at);
   }
   DropSpecks(g, options.minLength);
-  MergeCloseNodes(g, width);
+  MergeCloseNodes(g, distances, width);
   AbsorbKnots(g, distances, width);
   PruneSpurs(g, distances, width);
   // The removed branches go (on noise, a third of them) before the joins
@@ -471,6 +541,6 @@ StrokeGraph BuildStrokeGraph(GrayImage& skeleton, const uint8_t* distances,
   }
   g.branches.resize(kept), g.firsts.resize(kept);
   g.branches.shrink_to_fit(), g.firsts.shrink_to_fit();
-  JoinAndRun(g, width);
+  JoinAndRun(g, distances, width);
   return g;
 }

@@ -100,3 +100,14 @@ NodeEnds EndsAtNodes(const StrokeGraph& graph);
 // The unit direction from a branch end's node into the branch, over about
 // the stroke's width (end: 2 b for the end at b.from, 2 b + 1 at b.to).
 void BranchDirection(const StrokeGraph& graph, int end, int64_t width, double& dx, double& dy);
+
+// How far a junction reaches along its branches. kStrokes: where their
+// skeletons bend towards each other: two branches of half widths r and s
+// meeting at angle a bend once each one's ink comes within its own half
+// width of the other's centreline, within (r + s) / sin a of the junction
+// (at a right or wider angle, r + s). kJunction: the same with the
+// junction's largest disc for both, which reaches the other fork of an X
+// at any angle. ends: the branch ends at the node.
+enum class ReachOf { kStrokes, kJunction };
+double JunctionReach(const StrokeGraph& graph, int node, std::span<const int> ends,
+                     const uint8_t* distances, int64_t width, ReachOf of);

@@ -22,23 +22,8 @@ EndDirection DirectionAt(const StrokeGraph& g, int end, int64_t width) {
   return d;
 }
 
-// A branch's skeleton bends towards another's once that one's ink enters
-// its widest disc: along a branch meeting another at angle a, within
-// w / sin a of the junction (w, the stroke's width, at a right angle).
-void MeasureBend(Node& node, const std::vector<EndDirection>& d) {
-  double smallest = 1;  // the sine of the most acute angle between two branches
-  for (size_t i = 0; i < d.size(); ++i) {
-    for (size_t j = i + 1; j < d.size(); ++j) {
-      // A right or wider angle bends them no farther than a right one.
-      if (d[i].dx * d[j].dx + d[i].dy * d[j].dy <= 0) continue;
-      smallest = std::min(smallest, std::fabs(d[i].dx * d[j].dy - d[i].dy * d[j].dx));
-    }
-  }
-  constexpr double kSharpest = 0.35;  // 20 degrees: nearer, the branches are one ink
-  node.bend = static_cast<float>(std::max(2.0, 2 * node.Radius()) / std::max(smallest, kSharpest));
-}
-
-void JoinAtNodes(StrokeGraph& g, int64_t width, std::vector<int>& partner) {
+void JoinAtNodes(StrokeGraph& g, const uint8_t* distances, int64_t width,
+                 std::vector<int>& partner) {
   const NodeEnds endsAt = EndsAtNodes(g);
   const double limit = std::cos(kMaxTurnDegrees * M_PI / 180);
   for (size_t node = 0; node < g.nodes.size(); ++node) {
@@ -51,7 +36,8 @@ void JoinAtNodes(StrokeGraph& g, int64_t width, std::vector<int>& partner) {
     }
     std::vector<EndDirection> d;
     for (int end : ends) d.push_back(DirectionAt(g, end, width));
-    MeasureBend(g.nodes[node], d);
+    g.nodes[node].bend = static_cast<float>(
+        JunctionReach(g, static_cast<int>(node), ends, distances, width, ReachOf::kStrokes));
     // Straightness of a pair: how nearly one leaves opposite to the other.
     std::vector<std::pair<double, std::pair<int, int>>> pairs;
     for (size_t i = 0; i < d.size(); ++i) {
@@ -72,9 +58,9 @@ void JoinAtNodes(StrokeGraph& g, int64_t width, std::vector<int>& partner) {
 
 }  // namespace
 
-void JoinAndRun(StrokeGraph& g, int64_t width) {
+void JoinAndRun(StrokeGraph& g, const uint8_t* distances, int64_t width) {
   std::vector<int> partner(2 * g.branches.size(), -1);
-  JoinAtNodes(g, width, partner);
+  JoinAtNodes(g, distances, width, partner);
   std::vector<bool> used(g.branches.size(), false);
   // From the end `end` along its branch, then through each join.
   const auto follow = [&](int end, bool closed) {

@@ -92,6 +92,18 @@ TEST(Drawing, CrossingIsTwoStrokesAndTIsBarAndStem) {
     ASSERT_EQ(d.strokes.size(), 2u);
     for (const Stroke& s : d.strokes) EXPECT_LE(Worst(d, s, t), std::max(2.0, width));
   }
+  // At an acute angle a thick X thins to two forks far apart, joined by a
+  // long bridge of bent skeleton: still one crossing.
+  for (double width : {10.0, 20.0, 30.0}) {
+    for (double degrees : {25.0, 30.0, 40.0}) {
+      SCOPED_TRACE(testing::Message() << "width " << width << ", " << degrees << " degrees");
+      const double h = 120 * std::tan(degrees * M_PI / 360);
+      const std::vector<Segment> x = {{40, 120 - h, 280, 120 + h}, {40, 120 + h, 280, 120 - h}};
+      const Drawing d = Vectorize(Draw(320, 240, x, width), 1.0);
+      EXPECT_EQ(d.strokes.size(), 2u);
+      for (const Stroke& s : d.strokes) EXPECT_LE(Worst(d, s, x), width);
+    }
+  }
 }
 
 // Near a junction the skeleton bends towards the other branch, farther
