@@ -375,9 +375,31 @@ void RestoreVertex(StrokeGraph& g, const Branch& spur, int node, const uint8_t* 
   n.sumY = y * static_cast<double>(n.pixels);
 }
 
-// Side branches from a junction to a free end, shorter than the stroke is
-// wide there, are noise of the outline, not strokes; at a sharp corner the
-// one such branch marks the vertex. Runs after the merging of nodes, so
+// Whether a branch from a junction to a free end is an arm of its own:
+// whether its ink reaches out of the junction's largest disc by more than
+// that disc's radius (a bump of the outline or the outer join of a corner
+// reaches out by less; an arm of a stroke as wide goes on for its width).
+// Measured from the branch's first pixel, the disc's edge where the
+// branch leaves it (a merged node's middle may lie far away). The ink's
+// reach is the tip's distance plus the ink beyond the tip: along the
+// skeleton of a round cap the two add up to the same whichever pixel the
+// thinning stopped at. A pixel's diagonal more, for the rounding of the
+// distances.
+bool LeavesJunction(const StrokeGraph& g, const Branch& b, const uint8_t* distances,
+                    int64_t width) {
+  const std::span<const uint32_t> pixels = g.Pixels(b);
+  const uint32_t tip = b.from < 0 ? pixels.front() : pixels.back(),
+                 base = b.from < 0 ? pixels.back() : pixels.front();
+  const double reach =
+      std::hypot(static_cast<double>(tip % width) - static_cast<double>(base % width),
+                 static_cast<double>(tip / width) - static_cast<double>(base / width)) +
+      static_cast<double>(distances[tip]) / kStraightStep;
+  return reach > 2 * static_cast<double>(distances[base]) / kStraightStep + 1.5;
+}
+
+// Side branches from a junction to a free end that are no arms of their
+// own are noise of the outline, not strokes; at a sharp corner
+// the one such branch marks the vertex. Runs after the merging of nodes, so
 // every branch end names a root node.
 void PruneSpurs(StrokeGraph& g, const uint8_t* distances, int64_t width) {
   constexpr double kStraight = 0.7;  // cos 45 degrees: arms that continue each other
@@ -388,9 +410,7 @@ void PruneSpurs(StrokeGraph& g, const uint8_t* distances, int64_t width) {
       if (spur.removed || (spur.from >= 0) == (spur.to >= 0)) continue;
       const int node = spur.from >= 0 ? spur.from : spur.to;
       const size_t degree = endsAt.At(node).size();
-      if (degree < 3 || static_cast<double>(g.Pixels(spur).size()) >= 2 * g.nodes[node].Radius()) {
-        continue;
-      }
+      if (degree < 3 || LeavesJunction(g, spur, distances, width)) continue;
       spur.removed = true;
       ++g.spurs;
       if (degree != 3 || round > 0) continue;

@@ -164,6 +164,23 @@ TEST(Drawing, StrokesPassingAJunctionKeepTheirLine) {
   }
 }
 
+// A short arm is a stroke of its own once it goes on past the junction
+// for more than one and a half of its widths; bumps of the outline and the
+// outer join of a corner stay spurs (the accuracy table's corners).
+TEST(Drawing, ShortArmsAreKept) {
+  for (const double w : {8.0, 12.0, 18.0, 30.0}) {
+    for (const double degrees : {60.0, 90.0, 120.0}) {
+      SCOPED_TRACE(testing::Message() << "width " << w << ", arm at " << degrees);
+      const double a = degrees * M_PI / 180, length = 1.6 * w;
+      const std::vector<Segment> drawn = {
+          {20, 150, 380, 150}, {200, 150, 200 + length * std::cos(a), 150 - length * std::sin(a)}};
+      const Drawing d = Vectorize(Draw(400, 200, drawn, w), 1.0);
+      ASSERT_EQ(d.strokes.size(), 2u);
+      for (const Stroke& s : d.strokes) EXPECT_LE(Worst(d, s, drawn), w);
+    }
+  }
+}
+
 TEST(Drawing, RingIsOneClosedStrokeEndingOnItsFirstPoint) {
   for (double width : {1.0, 4.0, 9.0}) {
     std::vector<Segment> ring;
