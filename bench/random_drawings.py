@@ -235,7 +235,10 @@ def render(size, truth, w):
     centres = np.column_stack([xs.ravel(), ys.ravel()]).astype(float)
     d = tree.query(centres, distance_upper_bound=w / 2 + 1.5)[0].reshape(height, width)
     if w <= 1:
-        return np.where(d <= 0.5, 0, 255).astype(np.uint8)
+        # Within half a pixel of the line, and of the samples' spacing more:
+        # where the line steps from one row to the next, both pixels lie half
+        # a pixel from it, and from its nearest sample a little farther.
+        return np.where(d <= 0.5 + 0.03, 0, 255).astype(np.uint8)
     cover = (d <= w / 2 - 0.75).astype(float)
     edge = np.nonzero((d > w / 2 - 0.75) & (d <= w / 2 + 0.75))
     offsets = (np.arange(SUB) + 0.5) / SUB - 0.5
@@ -304,6 +307,8 @@ def check(cli, seed, folder, keep=False):
     if not right:
         problems.append(f'{len(lines)} strokes ({closed} closed) where the drawing has '
                         f'{expect[0]} ({expect[1]} closed)')
+    if run.get('filledAreas'):
+        problems.append(f"{len(run['filledAreas'])} filled areas told in a drawing of strokes")
     out = np.concatenate([dense([tuple(p) for p in l], 0.1) if len(l) > 1 else l for l in lines])
     d_out = cKDTree(truth).query(out)[0]
     d_truth = cKDTree(out).query(truth)[0]
@@ -359,6 +364,9 @@ def main():
     parser.add_argument('--seed', type=int)
     parser.add_argument('--show', help='with --seed: the picture and the strokes over it, here')
     parser.add_argument('--check', action='store_true', help='exit 1 when any drawing breaks a limit')
+    parser.add_argument('--broken', default='',
+                        help='with --check: seeds known to break a limit (a,b,...), told but not '
+                             'failed; one that holds is told to leave the list')
     args = parser.parse_args()
     cli = os.path.abspath(args.cli)
     if args.seed is not None and args.show:
@@ -370,6 +378,8 @@ def main():
     bands = {b: dict(n=0, held=0, right=0, distances=[], worst=0.0) for b in BANDS}
     classes = {}
     failures = []
+    broken = {int(x) for x in args.broken.split(',') if x}
+    unexpected = []
     for seed in seeds:
         kind, w, problems, distances, right, _ = check(cli, seed, folder)
         band = next(b for b in BANDS if b[0] <= w <= b[1])
@@ -383,6 +393,10 @@ def main():
         c = classes.setdefault(kind, [0, 0])
         c[0] += 1
         c[1] += not problems
+        if problems and seed not in broken:
+            unexpected.append(seed)
+        if not problems and seed in broken:
+            print(f'seed {seed} now holds every limit: take it off the known broken seeds')
         if problems:
             failures.append(f'seed {seed} ({kind}, width {w}): {"; ".join(problems)}\n'
                             f'  show: {sys.argv[0]} {args.cli} --seed {seed} --show /tmp/kwindra-seed-{seed}')
@@ -397,7 +411,8 @@ def main():
     print('\n' + ', '.join(f'{k} {v[1]}/{v[0]}' for k, v in sorted(classes.items())))
     for f in failures:
         print('not held:', f)
-    if args.check and failures:
+    if args.check and unexpected:
+        print('broken beyond the known seeds:', ', '.join(map(str, unexpected)))
         sys.exit(1)
 
 
