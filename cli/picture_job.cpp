@@ -297,6 +297,10 @@ PictureResult ProcessPicture(const Options& options, const std::string& input) {
     line += Trf(", specks dropped %lld, spurs pruned %lld", static_cast<long long>(drawing.specks),
                 static_cast<long long>(drawing.spurs));
   }
+  if (!drawing.filled.empty()) {
+    line += Trf(", filled areas %d (traced through their middles)",
+                static_cast<int>(drawing.filled.size()));
+  }
   line += RealSizeText(drawing, run.size);
   if (options.defaultSvg) line += Trf(", SVG: %s", OutputPath(options, input, ".svg").c_str());
   if (drawing.strokes.empty()) {

@@ -265,6 +265,18 @@ void Json(Sink& json, const Drawing& d, const RunSummary& run) {
     json += "}";
   }
   json += d.strokes.empty() ? "],\n" : "\n  ],\n";
+  if (!run.singleLine) {
+    // Ink much wider than the strokes, traced through its middle: its box
+    // [x0, y0, x1, y1] in pixels and its largest half width.
+    json += "  \"filledAreas\": [";
+    for (size_t a = 0; a < d.filled.size(); ++a) {
+      const FilledArea& f = d.filled[a];
+      json += (a ? ", " : "") + std::string("{\"box\": [") + Number(f.x0) + ", " + Number(f.y0) +
+              ", " + Number(f.x1) + ", " + Number(f.y1) +
+              "], \"halfWidth\": " + Number(f.halfWidth) + "}";
+    }
+    json += "],\n";
+  }
   json += "  \"penUp\": " + Number(d.penUp) + "\n}\n";
 }
 

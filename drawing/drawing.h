@@ -28,6 +28,13 @@ struct Stroke {
   bool closed = false;  // a closed stroke ends on its first point
 };
 
+// Ink much wider than the drawing's strokes, traced through its middle:
+// the box of its ink, in pixels, and its largest half width.
+struct FilledArea {
+  double x0, y0, x1, y1;
+  double halfWidth;
+};
+
 struct Drawing {
   int32_t width = 0;
   int32_t height = 0;
@@ -39,7 +46,8 @@ struct Drawing {
   std::vector<float> bulges;
   double penUp = 0;    // pen-up travel between the strokes in their order
   int64_t specks = 0;  // ink components dropped as shorter than the minimum
-  int64_t spurs = 0;   // side branches pruned as shorter than the stroke width
+  int64_t spurs = 0;   // side branches pruned as no arms of their own
+  std::vector<FilledArea> filled;
 
   std::span<const DrawnPoint> Points(const Stroke& s) const {
     return {points.data() + s.first, s.count};

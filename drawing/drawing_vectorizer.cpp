@@ -6,6 +6,7 @@
 #include "curves/arc_fit.h"
 #include "drawing/centreline.h"
 #include "drawing/distance_map.h"
+#include "drawing/filled_areas.h"
 #include "drawing/fixed_point.h"
 #include "drawing/stroke_graph.h"
 #include "drawing/stroke_order.h"
@@ -99,6 +100,7 @@ DrawingStatus VectorizeDrawing(GrayImage& mask, const DrawingOptions& options, D
     const StrokeGraph graph = BuildStrokeGraph(mask, distances.get(), {options.minLength});
     drawing.specks = graph.specks;
     drawing.spurs = graph.spurs;
+    drawing.filled = FindFilledAreas(graph, distances.get(), mask.width);
     tell("simplifying");
     const int scale = FixedPointScale(mask);
     drawing.strokes.reserve(graph.runs.size());

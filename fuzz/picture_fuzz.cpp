@@ -76,6 +76,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
   }
   Check(drawing.penUp >= 0, "pen-up length");
+  for (const FilledArea& f : drawing.filled) {
+    Check(f.x0 <= f.x1 && f.y0 <= f.y1 && f.x0 >= -0.5 && f.y0 >= -0.5 &&
+              f.x1 <= image.width - 0.5 && f.y1 <= image.height - 0.5 && f.halfWidth > 0,
+          "a filled area's box inside the picture");
+  }
   // Lines and arcs: a bulge for every point, and no arc swinging far out of
   // the picture (every piece keeps near the centreline it was fitted to).
   Check(drawing.bulges.empty() || drawing.bulges.size() == drawing.points.size(), "the bulges");

@@ -181,6 +181,33 @@ TEST(Drawing, ShortArmsAreKept) {
   }
 }
 
+// A filled disc traces as a dot and a filled block as a line through its
+// middle: both are told, with their boxes; strokes of any width, even a
+// drawing of one thick stroke, are not.
+TEST(Drawing, FilledAreasAreTold) {
+  const std::vector<Segment> drawn = {
+      {20, 180, 380, 180}, {20, 20, 20, 150}, {80, 60, 80.01, 60}, {220, 70, 260, 70}};
+  GrayImage mask = Draw(400, 200, {drawn[0], drawn[1]}, 3);
+  const GrayImage blobs = Draw(400, 200, {drawn[2], drawn[3]}, 50);
+  for (size_t i = 0; i < mask.PixelCount(); ++i) mask.pixels[i] |= blobs.pixels[i];
+  const Drawing d = Vectorize(std::move(mask), 1.0);
+  ASSERT_EQ(d.filled.size(), 2u);
+  const double boxes[2][4] = {{55, 35, 105, 85}, {195, 45, 285, 95}};
+  for (const FilledArea& f : d.filled) {
+    const double* b = boxes[f.x0 < 150 ? 0 : 1];
+    EXPECT_NEAR(f.x0, b[0], 3);
+    EXPECT_NEAR(f.y0, b[1], 3);
+    EXPECT_NEAR(f.x1, b[2], 3);
+    EXPECT_NEAR(f.y1, b[3], 3);
+    EXPECT_NEAR(f.halfWidth, 25, 2);
+  }
+  for (const double w : {2.0, 6.0, 12.0, 30.0}) {
+    SCOPED_TRACE(w);
+    EXPECT_TRUE(
+        Vectorize(Draw(400, 200, {{40, 100, 360, 100}, {200, 30, 200, 170}}, w)).filled.empty());
+  }
+}
+
 TEST(Drawing, RingIsOneClosedStrokeEndingOnItsFirstPoint) {
   for (double width : {1.0, 4.0, 9.0}) {
     std::vector<Segment> ring;
