@@ -81,6 +81,22 @@ Reach ReachFor(double radius) {
   return {near, near + std::max<size_t>(10, static_cast<size_t>(2 * radius))};
 }
 
+// Whether the straight path from p to q runs on ink all the way, within a
+// pixel (a line one pixel wide steps aside of any straight path along it);
+// sampled every half pixel. O(distance).
+bool InkBetween(const InkRaster& r, PointF p, PointF q) {
+  const double length = std::hypot(q.x - p.x, q.y - p.y);
+  const int steps = static_cast<int>(2 * length) + 1;
+  for (int i = 0; i <= steps; ++i) {
+    const double t = static_cast<double>(i) / steps;
+    const double x = p.x + t * (q.x - p.x), y = p.y + t * (q.y - p.y);
+    bool near = false;
+    for (int k = 0; k < 9 && !near; ++k) near = r.Ink(x + k % 3 - 1, y + k / 3 - 1);
+    if (!near) return false;
+  }
+  return true;
+}
+
 // The vertex of the corner at k, or false when the turn there is a curve:
 // both arms straight, crossing at a fair angle, and their crossing on ink
 // a whole half width inside it, as the centre of a round join is. Where a
@@ -103,8 +119,9 @@ bool CornerVertex(const std::vector<Point>& points, size_t k, Reach reach, const
   const double cx = b.centre.x - a.centre.x, cy = b.centre.y - a.centre.y;
   const double t = (cx * ub.y - cy * ub.x) / cross;
   const PointF v{a.centre.x + t * ua.x, a.centre.y + t * ua.y};
-  // Arms that meet off the ink (or off the picture) turn there, not corner.
-  if (!r.Ink(v.x, v.y)) return false;
+  // Arms that meet off the ink (or off the picture) turn there, not corner;
+  // nor do arms whose lines meet on other ink across the paper.
+  if (!r.Ink(v.x, v.y) || !InkBetween(r, aTo, v) || !InkBetween(r, v, bFrom)) return false;
   // Beyond the end of arm a and before the start of arm b.
   if ((v.x - aTo.x) * ua.x + (v.y - aTo.y) * ua.y < -1) return false;
   if ((bFrom.x - v.x) * ub.x + (bFrom.y - v.y) * ub.y < -1) return false;
