@@ -243,9 +243,11 @@ def render(size, truth, w):
     edge = np.nonzero((d > w / 2 - 0.75) & (d <= w / 2 + 0.75))
     offsets = (np.arange(SUB) + 0.5) / SUB - 0.5
     ox, oy = np.meshgrid(offsets, offsets)
-    for y, x in zip(*edge):
-        samples = np.column_stack([x + ox.ravel(), y + oy.ravel()])
-        cover[y, x] = (tree.query(samples)[0] <= w / 2).mean()
+    ys_, xs_ = edge
+    samples = np.column_stack([(xs_[:, None] + ox.ravel()).ravel(),
+                               (ys_[:, None] + oy.ravel()).ravel()])
+    inside = tree.query(samples, distance_upper_bound=w / 2 + 1e-9)[0] <= w / 2
+    cover[edge] = inside.reshape(len(xs_), -1).mean(axis=1)
     return np.round(255 * (1 - cover)).astype(np.uint8)
 
 

@@ -1,0 +1,187 @@
+#!/usr/bin/python3
+"""The drawing mode on lettering of known centrelines: lines of text set in
+the single-stroke Hershey fonts (Debian's hershey-fonts-data), at several
+sizes and pen widths, drawn as random_drawings.py draws (1 px aliased, the
+rest anti-aliased with round caps and joins) and checked against the same
+limits both ways: 1 px in the open, the pen width where two pen strokes
+come within reach of each other, 0.3 w + 1 near a corner of a glyph (a
+turn of more than 25 degrees). The strokes' number is not checked: a
+glyph's pen strokes are the font's, not the drawing's (a T drawn as one
+bar and a stem, a B as one stroke). Filled areas are not counted against
+it: a pen's dot over an i is one.
+
+    bench/lettering.py CLI [--check] [--show DIR]
+"""
+import argparse
+import json
+import math
+import os
+import subprocess
+import sys
+import tempfile
+
+import numpy as np
+from PIL import Image, ImageDraw
+from scipy.spatial import cKDTree
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from random_drawings import dense, render  # noqa: E402
+
+FONTS = '/usr/share/hershey-fonts'
+TEXT = ['Kwindra traces lines', 'The quick brown fox', 'jumps over the lazy dog',
+        'ABCDEFGHIJKLM', 'NOPQRSTUVWXYZ', '0123456789 &?!']
+# (font, pixels a font unit, pen width in px)
+SETS = [('rowmans', 2, 1), ('rowmans', 2, 3), ('rowmans', 3, 2), ('rowmans', 3, 5),
+        ('rowmans', 4, 8), ('futural', 3, 3), ('futural', 5, 10), ('scripts', 3, 2),
+        ('scripts', 4, 6), ('futural', 6, 14)]
+
+
+def glyphs(name):
+    """Each printable character's advance (left, right) and pen strokes, in
+    font units (y downward), from a .jhf file: glyphs in ASCII order from
+    the space, each a number, a count of pairs, then pairs of letters
+    offset from 'R' (' R' lifts the pen)."""
+    path = os.path.join(FONTS, name + '.jhf')
+    if not os.path.exists(path):
+        sys.exit(f'{path}: missing (apt-get install hershey-fonts-data)')
+    out = {}
+    for i, line in enumerate(open(path, encoding='ascii').read().splitlines()):
+        count = int(line[5:8])
+        pairs = [line[8 + 2 * k:10 + 2 * k] for k in range(count)]
+        left, right = ord(pairs[0][0]) - 82, ord(pairs[0][1]) - 82
+        strokes, pen = [], []
+        for p in pairs[1:]:
+            if p == ' R':
+                if len(pen) > 1:
+                    strokes.append(pen)
+                pen = []
+                continue
+            pen.append((ord(p[0]) - 82, ord(p[1]) - 82))
+        if len(pen) > 1:
+            strokes.append(pen)
+        out[chr(32 + i)] = (left, right, strokes)
+    return out
+
+
+def set_text(font, scale, w):
+    """The lines of text as pen strokes in pixels, with a margin."""
+    strokes = []
+    m = w + 12
+    y = m + 16 * scale
+    width = 0
+    for text in TEXT:
+        x = m
+        for c in text:
+            left, right, pens = font[c]
+            for pen in pens:
+                strokes.append([(x + (px - left) * scale, y + py * scale) for px, py in pen])
+            x += (right - left) * scale
+        width = max(width, x + m)
+        y += 34 * scale
+    return strokes, (int(width), int(y - 18 * scale + m))
+
+
+def corners(strokes):
+    """Vertices where a pen stroke turns by more than 25 degrees."""
+    out = []
+    for pts in strokes:
+        for a, b, c in zip(pts, pts[1:], pts[2:]):
+            u = (b[0] - a[0], b[1] - a[1])
+            v = (c[0] - b[0], c[1] - b[1])
+            nu, nv = math.hypot(*u), math.hypot(*v)
+            if nu and nv and (u[0] * v[0] + u[1] * v[1]) / (nu * nv) < math.cos(math.radians(25)):
+                out.append(b)
+    return out
+
+
+def limits(points, w, bends, parts):
+    """As random_drawings.limits, for hundreds of pen strokes: the stroke
+    width where two pen strokes lie within w + 1 of the point (each stroke
+    measured only over the points near its box), 0.3 w + 1 near a corner,
+    1 px elsewhere."""
+    reach = w + 1
+    best = np.full((len(points), 2), np.inf)
+    for part in parts:
+        lo, hi = part.min(axis=0) - reach, part.max(axis=0) + reach
+        inside = np.nonzero(np.all((points >= lo) & (points <= hi), axis=1))[0]
+        if not len(inside):
+            continue
+        d = cKDTree(part).query(points[inside])[0]
+        first, second = best[inside, 0], best[inside, 1]
+        best[inside, 1] = np.where(d < first, first, np.minimum(second, d))
+        best[inside, 0] = np.minimum(first, d)
+    allowed = np.where(best[:, 1] <= reach, max(w, 3), 1.0)
+    if bends:
+        near = cKDTree(np.array(bends)).query(points, distance_upper_bound=reach)[0] <= reach
+        allowed[near] = np.maximum(allowed[near], 0.3 * w + 1)
+    return allowed
+
+
+def check(cli, name, scale, w, folder):
+    font = glyphs(name)
+    strokes, size = set_text(font, scale, w)
+    gray = render(size, np.concatenate([dense(pts) for pts in strokes]), w)
+    parts = [dense(pts, 0.2) for pts in strokes]  # enough to measure against
+    truth = np.concatenate(parts)
+    stem = f'{name}-{scale}-{w}'
+    path = os.path.join(folder, stem + '.png')
+    Image.fromarray(gray).save(path)
+    result = subprocess.run([cli, '-q', '--json', '-e', '0.001', '-o', folder, path],
+                            capture_output=True, text=True)
+    if result.returncode != 0:
+        return [result.stderr.strip()], np.zeros(1), (len(strokes), 0), None
+    run = json.load(open(os.path.join(folder, stem + '.json')))
+    lines = [np.array(s['points'], float) for s in run['strokes']]
+    out = np.concatenate([dense([tuple(p) for p in l], 0.1) if len(l) > 1 else l for l in lines])
+    bends = corners(strokes)
+    d_out = cKDTree(truth).query(out)[0]
+    d_truth = cKDTree(out).query(truth)[0]
+    lim_out = limits(out, w, bends, parts)
+    lim_truth = limits(truth, w, bends, parts)
+    problems = []
+    for d, lim, pts, what in ((d_out, lim_out, out, 'output'), (d_truth, lim_truth, truth, 'true')):
+        over = d - lim
+        if over.max() > 0:
+            k = int(over.argmax())
+            problems.append(f'{int((over > 0).sum())} {what} points over; the worst '
+                            f'{pts[k].round(1).tolist()} is {d[k]:.2f} px off (limit {lim[k]:.1f})')
+    open_d = np.concatenate([d_out[lim_out == 1.0], d_truth[lim_truth == 1.0]])
+    return problems, open_d, (len(strokes), len(lines)), (gray, lines, path)
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument('cli')
+    parser.add_argument('--check', action='store_true', help='exit 1 when a limit breaks')
+    parser.add_argument('--show', help='the pictures with the strokes found, here')
+    args = parser.parse_args()
+    cli = os.path.abspath(args.cli)
+    folder = args.show or tempfile.mkdtemp(prefix='kwindra-lettering.')
+    os.makedirs(folder, exist_ok=True)
+    print('| font | px a unit | pen | pen strokes | strokes found | p95 in the open | '
+          'max in the open | within every limit |')
+    print('|---|---|---|---|---|---|---|---|')
+    failed = []
+    for name, scale, w in SETS:
+        problems, open_d, counts, drawn = check(cli, name, scale, w, folder)
+        d = open_d if len(open_d) else np.zeros(1)
+        print(f'| {name} | {scale} | {w} | {counts[0]} | {counts[1]} | '
+              f'{np.percentile(d, 95):.2f} px | {d.max():.2f} px | {"yes" if not problems else "no"} |',
+              flush=True)
+        if problems:
+            failed.append(f'{name} at {scale} px a unit, pen {w}: {"; ".join(problems)}')
+        if args.show and drawn:
+            gray, lines, path = drawn
+            im = Image.fromarray(gray).convert('RGB')
+            draw = ImageDraw.Draw(im)
+            for l in lines:
+                draw.line([(x, y) for x, y in l], fill=(230, 0, 0), width=1)
+            im.save(path.replace('.png', '-shown.png'))
+    for f in failed:
+        print('not held:', f)
+    if args.check and failed:
+        sys.exit(1)
+
+
+if __name__ == '__main__':
+    main()
