@@ -182,7 +182,9 @@ def scene(seed):
         L = size / 2
         d = (-math.sin(a) * gap / 2, math.cos(a) * gap / 2)
         one = [(-L * math.cos(a) + d[0], -L * math.sin(a) + d[1]), (L * math.cos(a) + d[0], L * math.sin(a) + d[1])]
-        bend = R(-0.03, 0.03)
+        # Turned by at most what keeps the paper between them a width wide
+        # from end to end.
+        bend = R(-1, 1) * min(0.03, max(0.0, gap - 2 * w) / L)
         two = [(-L * math.cos(a + bend) - d[0], -L * math.sin(a + bend) - d[1]),
                (L * math.cos(a - bend) - d[0], L * math.sin(a - bend) - d[1])]
         strokes, expect = [(one, False), (two, False)], (2, 0)
