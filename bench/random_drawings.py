@@ -9,7 +9,7 @@ from the seed:
   curve     a smooth open curve (a cubic spline through 3 to 5 points)
   polyline  straight legs with corners of 30 to 150 degrees
   loop      a closed smooth loop
-  turn      a U turn of radius w/2 to 3 w
+  turn      a U turn of radius w/2 + 1 to 3 w
   cross     two strokes crossing at 30 to 150 degrees (an X: two strokes)
   tee       a stem ending on a bar (a T: two strokes)
   arm       a bar with a short arm of 1.5 to 4 widths (two strokes)
@@ -149,7 +149,10 @@ def scene(seed):
                 break
         strokes, expect = [(pts, True)], (1, 1)
     elif kind == 'turn':
-        r = R(w / 2, 3 * w) if w > 1 else R(1, 4)
+        # From a radius of w / 2 up, with a pixel more: with less than two
+        # pixels of paper between its legs, a U is a bar twice as wide in
+        # the ink (the README's limits exclude exactly that).
+        r = R(w / 2 + 1, 3 * w) if w > 1 else R(1, 4)
         leg = R(4 * w + 20, size / 2)
         a = R(0, 2 * math.pi)
         pts = [(-leg, r), *arc(0, 0, r, math.pi / 2, -math.pi / 2, 60), (-leg, -r)]
