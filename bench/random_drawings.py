@@ -24,6 +24,7 @@ within w + 1), 0.3 w + 1 near corners; the strokes and closed strokes as
 many as the scene has. Traced with -e 0.001.
 
     bench/random_drawings.py CLI [--count N] [--first SEED] [--seed S --show DIR] [--peers]
+                             [--check [--broken SEEDS]]
 
 A failure prints its seed and the command that remakes and shows it.
 """
@@ -291,9 +292,31 @@ def limits(points, w, junctions, corners, parts):
     return allowed
 
 
-def check(cli, seed, folder, keep=False):
+def peer_check(gray, truth, w, junctions, corners, parts):
+    """The peers' pixel skeletons of the same mask (scikit-image's
+    skeletonize, OpenCV's thinning; pieces under 3 px dropped, as
+    accuracy.py does), measured both ways as ours: per peer, whether every
+    distance limit holds and the distances in the open."""
+    from accuracy import skeleton_points
+    out = {}
+    for kind in ('skimage', 'opencv'):
+        pts = skeleton_points(kind, gray)
+        if not len(pts):
+            out[kind] = (False, np.zeros(0))
+            continue
+        d_out = cKDTree(truth).query(pts)[0]
+        d_truth = cKDTree(pts).query(truth)[0]
+        lim_out = limits(pts, w, junctions, corners, parts)
+        lim_truth = limits(truth, w, junctions, corners, parts)
+        held = (d_out <= lim_out).all() and (d_truth <= lim_truth).all()
+        out[kind] = (held, np.concatenate([d_out[lim_out == 1.0], d_truth[lim_truth == 1.0]]))
+    return out
+
+
+def check(cli, seed, folder, keep=False, peers=False):
     """Draws, traces and checks one seed. Returns (class, width, problems,
-    open distances, strokes right)."""
+    open distances, strokes right, what was drawn and found, the peers'
+    figures when asked)."""
     kind, w, strokes, junctions, corners, expect, rng = scene(seed)
     strokes, junctions, corners, size = fits(strokes, junctions, corners, w)
     truth_parts = [dense(pts) for pts, _ in strokes]
@@ -306,7 +329,7 @@ def check(cli, seed, folder, keep=False):
                             capture_output=True, text=True)
     problems = []
     if result.returncode != 0:
-        return kind, w, [result.stderr.strip()], np.zeros(0), False, None
+        return kind, w, [result.stderr.strip()], np.zeros(0), False, None, None
     run = json.load(open(os.path.join(folder, f'random-{seed}.json')))
     lines = [np.array(s['points'], float) for s in run['strokes']]
     closed = sum(s['closed'] for s in run['strokes'])
@@ -339,12 +362,13 @@ def check(cli, seed, folder, keep=False):
         problems.append(f'centreline point {truth[k].round(1).tolist()} is {d_truth[k]:.2f} px from '
                         f'the strokes (limit {lim_truth[k]:.1f}; {where(truth[k])})')
     open_distances = np.concatenate([d_out[lim_out == 1.0], d_truth[lim_truth == 1.0]])
-    return kind, w, problems, open_distances, right, (gray, lines)
+    theirs = peer_check(gray, truth, w, junctions, corners, truth_parts) if peers else None
+    return kind, w, problems, open_distances, right, (gray, lines), theirs
 
 
 def show(seed, cli, folder):
     """The drawing with the strokes found (red) and the true centreline (blue)."""
-    _, _, _, _, _, drawn = check(cli, seed, folder)
+    _, _, _, _, _, drawn, _ = check(cli, seed, folder)
     kind, w, strokes, junctions, corners, expect, _ = scene(seed)
     strokes, junctions, corners, size = fits(strokes, junctions, corners, w)
     gray, lines = drawn
@@ -370,6 +394,8 @@ def main():
     parser.add_argument('--first', type=int, default=1)
     parser.add_argument('--seed', type=int)
     parser.add_argument('--show', help='with --seed: the picture and the strokes over it, here')
+    parser.add_argument('--peers', action='store_true',
+                        help="beside ours, scikit-image's and OpenCV's skeletons of the same masks")
     parser.add_argument('--check', action='store_true', help='exit 1 when any drawing breaks a limit')
     parser.add_argument('--broken', default='',
                         help='with --check: seeds known to break a limit (a,b,...), told but not '
@@ -388,9 +414,13 @@ def main():
     broken = {int(x) for x in args.broken.split(',') if x}
     unexpected = []
     for seed in seeds:
-        kind, w, problems, distances, right, _ = check(cli, seed, folder)
+        kind, w, problems, distances, right, _, theirs = check(cli, seed, folder, peers=args.peers)
         band = next(b for b in BANDS if b[0] <= w <= b[1])
         t = bands[band]
+        for name, (held, d) in (theirs or {}).items():
+            t.setdefault(name, [0, []])
+            t[name][0] += held
+            t[name][1].append(d)
         t['n'] += 1
         t['held'] += not problems
         t['right'] += right
@@ -407,14 +437,28 @@ def main():
         if problems:
             failures.append(f'seed {seed} ({kind}, width {w}): {"; ".join(problems)}\n'
                             f'  show: {sys.argv[0]} {args.cli} --seed {seed} --show /tmp/kwindra-seed-{seed}')
-    print('| width | drawings | within every limit | strokes right | p95 in the open | max in the open |')
-    print('|---|---|---|---|---|---|')
+    names = {'skimage': 'skimage', 'opencv': 'OpenCV'}
+    head = '| width | drawings | within every limit | strokes right | p95 in the open | max in the open |'
+    if args.peers:
+        head += ''.join(f' {n} within the limits | {n} p95 / max in the open |' for n in names.values())
+    print(head)
+    print('|---' * (head.count('|') - 1) + '|')
+
+    def figures(parts):
+        d = np.concatenate(parts) if parts else np.zeros(0)
+        return (np.percentile(d, 95), d.max()) if len(d) else (0.0, 0.0)
+
     for (lo, hi), t in bands.items():
         if not t['n']:
             continue
-        d = np.concatenate(t['distances']) if t['distances'] else np.zeros(1)
-        print(f"| {lo}{'' if lo == hi else f' to {hi}'} | {t['n']} | {t['held']} | {t['right']} | "
-              f"{np.percentile(d, 95) if len(d) else 0:.2f} px | {t['worst']:.2f} px |")
+        p95, _ = figures(t['distances'])
+        row = (f"| {lo}{'' if lo == hi else f' to {hi}'} | {t['n']} | {t['held']} | {t['right']} | "
+               f"{p95:.2f} px | {t['worst']:.2f} px |")
+        for name in names if args.peers else ():
+            held, parts = t.get(name, [0, []])
+            p95, worst = figures(parts)
+            row += f' {held} | {p95:.2f} / {worst:.2f} px |'
+        print(row)
     print('\n' + ', '.join(f'{k} {v[1]}/{v[0]}' for k, v in sorted(classes.items())))
     for f in failures:
         print('not held:', f)
