@@ -302,7 +302,8 @@ std::vector<Point> CentrelineOf(const StrokeGraph& g, const StrokeRun& run, int6
   // The nodes a stroke ends at, on a line passing through (-1: none).
   int meetFirst = -1, meetLast = -1;
   const auto passedBy = [&](int node) {
-    return node >= 0 && through && !(*through)[static_cast<size_t>(node)].empty();
+    const std::vector<Point>* line = node >= 0 && through ? through->At(node) : nullptr;
+    return line && !line->empty();
   };
   for (const RunStep& step : steps) total += g.branches[step.branch].count + 3;
   points.reserve(total);
@@ -398,11 +399,10 @@ std::vector<Point> CentrelineOf(const StrokeGraph& g, const StrokeRun& run, int6
         if (k + 1 < points.size()) {
           const size_t after = run.closed && k + 2 == points.size() ? 0 : k + 1;
           Bridge(points, k, after, span(node), scale, raster, fill);
-          if (record) {
-            std::vector<Point>& line = (*record)[static_cast<size_t>(node)];
-            line.assign(1, points[k]);
-            line.insert(line.end(), fill.begin(), fill.end());
-            line.push_back(points[k + 1]);
+          if (std::vector<Point>* line = record ? record->At(node) : nullptr) {
+            line->assign(1, points[k]);
+            line->insert(line->end(), fill.begin(), fill.end());
+            line->push_back(points[k + 1]);
           }
         }
         filled.insert(filled.end(), fill.begin(), fill.end());
@@ -419,8 +419,7 @@ std::vector<Point> CentrelineOf(const StrokeGraph& g, const StrokeRun& run, int6
     if (points.size() >= 3) {
       const double reach = 3 * std::max(6.0, static_cast<double>(n.bend)) * scale;
       const size_t at = start ? 0 : points.size() - 1;
-      Meet(points, at, start ? 1 : -1, 2 * span(node), reach, (*through)[static_cast<size_t>(node)],
-           meet);
+      Meet(points, at, start ? 1 : -1, 2 * span(node), reach, *through->At(node), meet);
     }
     if (start) {
       if (points.empty() || points.front().x != meet.x || points.front().y != meet.y)
@@ -453,7 +452,12 @@ ThroughLines LinesThroughJunctions(const StrokeGraph& g, int64_t width, int64_t 
     const int last = ends(steps.back(), false);
     if (last >= 0 && !run.closed) part[last] |= 1;
   }
-  ThroughLines through(g.nodes.size());
+  ThroughLines through;
+  for (size_t n = 0; n < part.size(); ++n) {
+    if (part[n] == 3) through.nodes.push_back(static_cast<int>(n));
+  }
+  through.lines.resize(through.nodes.size());
+  if (through.nodes.empty()) return through;
   for (const StrokeRun& run : g.runs) {
     const std::span<const RunStep> steps = g.Steps(run);
     bool passesAnEnd = false;
@@ -462,10 +466,6 @@ ThroughLines LinesThroughJunctions(const StrokeGraph& g, int64_t width, int64_t 
       passesAnEnd = first >= 0 && (s > 0 || run.closed) && part[first] == 3;
     }
     if (passesAnEnd) CentrelineOf(g, run, width, height, distances, scale, nullptr, &through);
-  }
-  // Only where a stroke ends: elsewhere nothing meets the line.
-  for (size_t n = 0; n < part.size(); ++n) {
-    if (part[n] != 3) through[n] = {};
   }
   return through;
 }

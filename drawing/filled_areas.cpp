@@ -1,8 +1,9 @@
 // Finds ink much wider than the drawing's strokes. A branch of the stroke
 // graph is filled ink when its widest pixel lies at least kLeast px from
 // the paper and either three times as far as the drawing's strokes
-// typically do (the median over every skeleton pixel), or its whole piece
-// of ink has a skeleton shorter than twice its width: ink about as wide as
+// typically do (the median over every skeleton pixel), or its piece of
+// such wide ink (its branches at least kLeast from the paper, joined at
+// nodes) has a skeleton shorter than twice its width: ink about as wide as
 // long is no stroke, whatever else the picture holds. Branches so found
 // that meet at a node are one area.
 #include "drawing/filled_areas.h"
@@ -44,62 +45,85 @@ int Root(std::vector<int>& parent, int n) {
 
 std::vector<FilledArea> FindFilledAreas(const StrokeGraph& g, const uint8_t* distances,
                                         int64_t width) {
-  const double typical = TypicalHalfWidth(g, distances);
-  // Nodes are 0..nodes-1; a branch with no node gets its own slot after
-  // them. One pass joins whole pieces of ink, to find the stubby ones.
-  const size_t nodes = g.nodes.size();
-  std::vector<int> piece(nodes + g.branches.size());
-  for (size_t i = 0; i < piece.size(); ++i) piece[i] = static_cast<int>(i);
-  const auto slotOf = [&](size_t k) {
-    const Branch& b = g.branches[k];
-    return b.from >= 0 ? b.from : b.to >= 0 ? b.to : static_cast<int>(nodes + k);
-  };
-  std::vector<double> half(g.branches.size(), 0);
+  // Only branches at least kLeast from the paper can be filled ink: on a
+  // picture of noise there are millions of branches and none of them, so
+  // nothing is kept per branch or node of the whole graph.
+  std::vector<uint32_t> wide;
+  std::vector<uint8_t> widest;
   for (size_t k = 0; k < g.branches.size(); ++k) {
     const Branch& b = g.branches[k];
     if (b.removed || b.count == 0) continue;
-    uint8_t widest = 0;
-    for (uint32_t i : g.Pixels(b)) widest = std::max(widest, distances[i]);
-    half[k] = static_cast<double>(widest) / kStraightStep;
-    if (b.from >= 0 && b.to >= 0) piece[Root(piece, b.from)] = Root(piece, b.to);
+    uint8_t most = 0;
+    for (uint32_t i : g.Pixels(b)) most = std::max(most, distances[i]);
+    if (static_cast<double>(most) / kStraightStep < kLeast) continue;
+    wide.push_back(static_cast<uint32_t>(k));
+    widest.push_back(most);
   }
-  std::vector<double> length(piece.size(), 0), widest(piece.size(), 0);
-  for (size_t k = 0; k < g.branches.size(); ++k) {
-    if (half[k] == 0) continue;
-    const int p = Root(piece, slotOf(k));
-    length[p] += g.branches[k].count;
-    widest[p] = std::max(widest[p], half[k]);
+  if (wide.empty()) return {};
+  const double typical = TypicalHalfWidth(g, distances);
+  // Slots: the wide branches' nodes, then one for each wide branch with no
+  // node. Pieces are wide branches joined at nodes.
+  std::vector<int> nodes;
+  for (uint32_t k : wide) {
+    for (int n : {g.branches[k].from, g.branches[k].to}) {
+      if (n >= 0) nodes.push_back(n);
+    }
   }
-  // The areas: a stubby piece whole; elsewhere the wide branches, joined
-  // where they meet at a node.
+  std::sort(nodes.begin(), nodes.end());
+  nodes.erase(std::unique(nodes.begin(), nodes.end()), nodes.end());
+  const auto slotOf = [&](size_t j) {
+    const Branch& b = g.branches[wide[j]];
+    const int n = b.from >= 0 ? b.from : b.to;
+    if (n < 0) return static_cast<int>(nodes.size() + j);
+    return static_cast<int>(std::lower_bound(nodes.begin(), nodes.end(), n) - nodes.begin());
+  };
+  std::vector<int> piece(nodes.size() + wide.size());
+  for (size_t i = 0; i < piece.size(); ++i) piece[i] = static_cast<int>(i);
+  for (size_t j = 0; j < wide.size(); ++j) {
+    const Branch& b = g.branches[wide[j]];
+    if (b.from < 0 || b.to < 0) continue;
+    const auto at = [&](int n) {
+      return static_cast<int>(std::lower_bound(nodes.begin(), nodes.end(), n) - nodes.begin());
+    };
+    piece[Root(piece, at(b.from))] = Root(piece, at(b.to));
+  }
+  std::vector<double> length(piece.size(), 0), most(piece.size(), 0);
+  for (size_t j = 0; j < wide.size(); ++j) {
+    const int p = Root(piece, slotOf(j));
+    length[p] += g.branches[wide[j]].count;
+    most[p] = std::max(most[p], static_cast<double>(widest[j]) / kStraightStep);
+  }
+  // The areas: a stubby piece whole; in a long one the branches three
+  // times wider than the strokes, joined where they meet at a node.
   std::vector<int> parent(piece.size());
   for (size_t i = 0; i < parent.size(); ++i) parent[i] = static_cast<int>(i);
-  std::vector<bool> filled(g.branches.size(), false);
-  for (size_t k = 0; k < g.branches.size(); ++k) {
-    if (half[k] < kLeast) continue;
-    const int p = Root(piece, slotOf(k));
-    const bool stubby = length[p] < kStubby * 2 * widest[p];
-    if (!stubby && half[k] <= kWider * typical) continue;
-    filled[k] = true;
-    const Branch& b = g.branches[k];
+  std::vector<bool> filled(wide.size(), false);
+  for (size_t j = 0; j < wide.size(); ++j) {
+    const int p = Root(piece, slotOf(j));
+    const bool stubby = length[p] < kStubby * 2 * most[p];
+    if (!stubby && static_cast<double>(widest[j]) / kStraightStep <= kWider * typical) continue;
+    filled[j] = true;
+    const Branch& b = g.branches[wide[j]];
     if (stubby) {
-      parent[Root(parent, slotOf(k))] = Root(parent, p);
+      parent[Root(parent, slotOf(j))] = Root(parent, p);
     } else if (b.from >= 0 && b.to >= 0) {
-      parent[Root(parent, b.from)] = Root(parent, b.to);
+      parent[Root(parent, slotOf(j))] = Root(
+          parent,
+          static_cast<int>(std::lower_bound(nodes.begin(), nodes.end(), b.to) - nodes.begin()));
     }
   }
   std::vector<int> area(parent.size(), -1);
   std::vector<FilledArea> found;
-  for (size_t k = 0; k < g.branches.size(); ++k) {
-    if (!filled[k]) continue;
-    const int root = Root(parent, slotOf(k));
+  for (size_t j = 0; j < wide.size(); ++j) {
+    if (!filled[j]) continue;
+    const int root = Root(parent, slotOf(j));
     if (area[root] < 0) {
       area[root] = static_cast<int>(found.size());
       found.push_back({INFINITY, INFINITY, -INFINITY, -INFINITY, 0});
     }
     FilledArea& a = found[static_cast<size_t>(area[root])];
     // The ink is the union of the skeleton's discs.
-    for (uint32_t i : g.Pixels(g.branches[k])) {
+    for (uint32_t i : g.Pixels(g.branches[wide[j]])) {
       const double r = static_cast<double>(distances[i]) / kStraightStep - 0.5;
       const double x = static_cast<double>(i % width), y = static_cast<double>(i / width);
       a.x0 = std::min(a.x0, x - r), a.y0 = std::min(a.y0, y - r);

@@ -443,12 +443,13 @@ void PruneSpurs(StrokeGraph& g, const uint8_t* distances, int64_t width) {
 // angle).
 void MergeCloseNodes(StrokeGraph& g, const uint8_t* distances, int64_t w) {
   std::vector<int> parent(g.nodes.size(), -1);
-  std::vector<double> reach(g.nodes.size());
+  std::vector<float> reach(g.nodes.size());  // float: a drawing of noise has millions of nodes
   {
     const NodeEnds endsAt = EndsAtNodes(g);
     for (size_t n = 0; n < g.nodes.size(); ++n) {
-      reach[n] = JunctionReach(g, static_cast<int>(n), endsAt.At(static_cast<int>(n)), distances, w,
-                               ReachOf::kJunction);
+      reach[n] =
+          static_cast<float>(JunctionReach(g, static_cast<int>(n), endsAt.At(static_cast<int>(n)),
+                                           distances, w, ReachOf::kJunction));
     }
   }
   for (Branch& b : g.branches) {
