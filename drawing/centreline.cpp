@@ -417,9 +417,8 @@ std::vector<Point> CentrelineOf(const StrokeGraph& g, const StrokeRun& run, int6
     const Node& n = g.nodes[node];
     Point meet = ToFixed({n.X(), n.Y()}, scale);
     if (points.size() >= 3) {
-      const double reach = 3 * std::max(6.0, static_cast<double>(n.bend)) * scale;
       const size_t at = start ? 0 : points.size() - 1;
-      Meet(points, at, start ? 1 : -1, 2 * span(node), reach, *through->At(node), meet);
+      Meet(points, at, start ? 1 : -1, 2 * span(node), 3 * span(node), *through->At(node), meet);
     }
     if (start) {
       if (points.empty() || points.front().x != meet.x || points.front().y != meet.y)

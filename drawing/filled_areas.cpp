@@ -71,21 +71,20 @@ std::vector<FilledArea> FindFilledAreas(const StrokeGraph& g, const uint8_t* dis
   }
   std::sort(nodes.begin(), nodes.end());
   nodes.erase(std::unique(nodes.begin(), nodes.end()), nodes.end());
+  const auto nodeSlot = [&](int n) {
+    return static_cast<int>(std::lower_bound(nodes.begin(), nodes.end(), n) - nodes.begin());
+  };
   const auto slotOf = [&](size_t j) {
     const Branch& b = g.branches[wide[j]];
     const int n = b.from >= 0 ? b.from : b.to;
-    if (n < 0) return static_cast<int>(nodes.size() + j);
-    return static_cast<int>(std::lower_bound(nodes.begin(), nodes.end(), n) - nodes.begin());
+    return n < 0 ? static_cast<int>(nodes.size() + j) : nodeSlot(n);
   };
   std::vector<int> piece(nodes.size() + wide.size());
   for (size_t i = 0; i < piece.size(); ++i) piece[i] = static_cast<int>(i);
   for (size_t j = 0; j < wide.size(); ++j) {
     const Branch& b = g.branches[wide[j]];
     if (b.from < 0 || b.to < 0) continue;
-    const auto at = [&](int n) {
-      return static_cast<int>(std::lower_bound(nodes.begin(), nodes.end(), n) - nodes.begin());
-    };
-    piece[Root(piece, at(b.from))] = Root(piece, at(b.to));
+    piece[Root(piece, nodeSlot(b.from))] = Root(piece, nodeSlot(b.to));
   }
   std::vector<double> length(piece.size(), 0), most(piece.size(), 0);
   for (size_t j = 0; j < wide.size(); ++j) {
@@ -107,9 +106,7 @@ std::vector<FilledArea> FindFilledAreas(const StrokeGraph& g, const uint8_t* dis
     if (stubby) {
       parent[Root(parent, slotOf(j))] = Root(parent, p);
     } else if (b.from >= 0 && b.to >= 0) {
-      parent[Root(parent, slotOf(j))] = Root(
-          parent,
-          static_cast<int>(std::lower_bound(nodes.begin(), nodes.end(), b.to) - nodes.begin()));
+      parent[Root(parent, slotOf(j))] = Root(parent, nodeSlot(b.to));
     }
   }
   std::vector<int> area(parent.size(), -1);
