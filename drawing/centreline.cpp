@@ -317,7 +317,7 @@ std::vector<Point> CentrelineOf(const StrokeGraph& g, const StrokeRun& run, int6
   const auto nearNode = [&](int node, Point i) {
     if (node < 0) return false;
     const Node& n = g.nodes[node];
-    const double reach = n.bend > 0 ? n.bend : std::max(2.0, 2 * n.Radius());
+    const double reach = g.Bend(node) > 0 ? g.Bend(node) : std::max(2.0, 2 * n.Radius());
     const double dx = static_cast<double>(i.x) - n.X(), dy = static_cast<double>(i.y) - n.Y();
     return dx * dx + dy * dy < reach * reach;
   };
@@ -350,7 +350,7 @@ std::vector<Point> CentrelineOf(const StrokeGraph& g, const StrokeRun& run, int6
     const bool passed = s > 0 || run.closed;
     if (!passed && passedBy(first)) {
       meetFirst = first;
-    } else if (first >= 0 && !(passed && g.nodes[first].bend > 0)) {
+    } else if (first >= 0 && !(passed && g.Bend(first) > 0)) {
       add({g.nodes[first].X(), g.nodes[first].Y()});
     } else if (first >= 0 && !points.empty()) {
       bridges.push_back({points.size() - 1, first});
@@ -369,7 +369,7 @@ std::vector<Point> CentrelineOf(const StrokeGraph& g, const StrokeRun& run, int6
     if (freeEnd) add(endCap);
     RestoreCorners(points, begin, radius, raster, scale);
     // A closed stroke passes the junction it started from on to its start.
-    const bool closing = run.closed && last >= 0 && g.nodes[last].bend > 0;
+    const bool closing = run.closed && last >= 0 && g.Bend(last) > 0;
     if (s + 1 == steps.size() && !run.closed && passedBy(last)) {
       meetLast = last;
     } else if (s + 1 == steps.size() && last >= 0 && !closing) {
@@ -380,12 +380,10 @@ std::vector<Point> CentrelineOf(const StrokeGraph& g, const StrokeRun& run, int6
       (points.back().x != points.front().x || points.back().y != points.front().y)) {
     const RunStep& end = steps.back();
     const int last = end.reversed ? g.branches[end.branch].from : g.branches[end.branch].to;
-    if (last >= 0 && g.nodes[last].bend > 0) bridges.push_back({points.size() - 1, last});
+    if (last >= 0 && g.Bend(last) > 0) bridges.push_back({points.size() - 1, last});
     points.push_back(points.front());
   }
-  const auto span = [&](int node) {
-    return std::max(6.0, static_cast<double>(g.nodes[node].bend)) * scale;
-  };
+  const auto span = [&](int node) { return std::max(6.0, g.Bend(node)) * scale; };
   if (!bridges.empty()) {
     // The bridges, filled in one pass into a new vector.
     std::vector<Point> filled, fill;
@@ -445,7 +443,7 @@ ThroughLines LinesThroughJunctions(const StrokeGraph& g, int64_t width, int64_t 
     const std::span<const RunStep> steps = g.Steps(run);
     for (size_t s = 0; s < steps.size(); ++s) {
       const int first = ends(steps[s], true);
-      if (first >= 0 && (s > 0 || run.closed) && g.nodes[first].bend > 0) part[first] |= 2;
+      if (first >= 0 && (s > 0 || run.closed) && g.Bend(first) > 0) part[first] |= 2;
       if (first >= 0 && s == 0 && !run.closed) part[first] |= 1;
     }
     const int last = ends(steps.back(), false);

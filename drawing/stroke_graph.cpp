@@ -442,7 +442,6 @@ void PruneSpurs(StrokeGraph& g, const uint8_t* distances, int64_t width) {
 // thick strokes thins to two forks and a bridge, a long one at an acute
 // angle).
 void MergeCloseNodes(StrokeGraph& g, const uint8_t* distances, int64_t w) {
-  std::vector<int> parent(g.nodes.size(), -1);
   std::vector<float> reach(g.nodes.size());  // float: a drawing of noise has millions of nodes
   {
     const NodeEnds endsAt = EndsAtNodes(g);
@@ -452,6 +451,8 @@ void MergeCloseNodes(StrokeGraph& g, const uint8_t* distances, int64_t w) {
                                            distances, w, ReachOf::kJunction));
     }
   }
+  // Made once the ends are gone: on noise this is near the drawing's peak.
+  std::vector<int> parent(g.nodes.size(), -1);
   for (Branch& b : g.branches) {
     if (b.removed || b.from < 0 || b.to < 0) continue;
     const int a = RootNode(parent, b.from), c = RootNode(parent, b.to);

@@ -28,10 +28,6 @@ struct Node {
   double sumX = 0, sumY = 0;  // of its pixels: the centroid is sum / pixels
   uint32_t pixels = 0;
   uint8_t maxDistance = 0;  // the largest chamfer distance among its pixels
-  // At a junction of three or more branches: how far from it the skeleton
-  // bends towards the other branches (a stroke's width, farther where two
-  // branches meet at an acute angle); 0 elsewhere.
-  float bend = 0;
 
   double X() const { return sumX / pixels; }
   double Y() const { return sumY / pixels; }
@@ -72,6 +68,12 @@ struct StrokeGraph {
   std::vector<Node> nodes;
   std::vector<StrokeRun> runs;
   std::vector<RunStep> steps;  // every run's steps, one after another
+  // By node, once the strokes are joined: at a junction of three or more
+  // branches, how far from it the skeleton bends towards the other
+  // branches (a stroke's width, farther where two branches meet at an
+  // acute angle); 0 elsewhere. Apart from the nodes, which a drawing of
+  // noise has millions of while the graph is built, its peak.
+  std::vector<float> bends;
   int64_t specks = 0;
   int64_t spurs = 0;
 
@@ -82,6 +84,7 @@ struct StrokeGraph {
   std::span<const RunStep> Steps(const StrokeRun& r) const {
     return {steps.data() + r.first, r.count};
   }
+  double Bend(int node) const { return bends[static_cast<size_t>(node)]; }
 };
 
 struct GraphOptions {

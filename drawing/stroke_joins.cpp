@@ -25,6 +25,7 @@ EndDirection DirectionAt(const StrokeGraph& g, int end, int64_t width) {
 void JoinAtNodes(StrokeGraph& g, const uint8_t* distances, int64_t width,
                  std::vector<int>& partner) {
   const NodeEnds endsAt = EndsAtNodes(g);
+  g.bends.assign(g.nodes.size(), 0);
   const double limit = std::cos(kMaxTurnDegrees * M_PI / 180);
   for (size_t node = 0; node < g.nodes.size(); ++node) {
     const std::span<const int> ends = endsAt.At(static_cast<int>(node));
@@ -36,7 +37,7 @@ void JoinAtNodes(StrokeGraph& g, const uint8_t* distances, int64_t width,
     }
     std::vector<EndDirection> d;
     for (int end : ends) d.push_back(DirectionAt(g, end, width));
-    g.nodes[node].bend = static_cast<float>(
+    g.bends[node] = static_cast<float>(
         JunctionReach(g, static_cast<int>(node), ends, distances, width, ReachOf::kStrokes));
     // Straightness of a pair: how nearly one leaves opposite to the other.
     std::vector<std::pair<double, std::pair<int, int>>> pairs;
