@@ -105,11 +105,14 @@ int main(int argc, char** argv) {
   FindClashingNames(options);
   const size_t total = options.files.size();
   // The single-line mode works on the window program's one document.
-  int jobs = options.singleLine ? 1
-             : options.jobs > 0
-                 ? options.jobs
-                 : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
-  jobs = static_cast<int>(std::min<size_t>(static_cast<size_t>(jobs), total));
+  const int cores = options.jobs > 0
+                        ? options.jobs
+                        : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+  const int jobs = options.singleLine
+                       ? 1
+                       : static_cast<int>(std::min<size_t>(static_cast<size_t>(cores), total));
+  // With fewer pictures than cores, each picture's stages share the rest.
+  options.threads = std::max(1, cores / std::max(jobs, 1));
   const bool terminal = isatty(STDERR_FILENO);
   options.tellStages = terminal && total == 1;
   const int status = Batch(options, terminal && total >= 20).Run(jobs);

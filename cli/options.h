@@ -21,7 +21,8 @@ struct Options {
   DecodeLimits limits;
   int minLength = 3;
   bool order = true;
-  int jobs = 0;  // 0: one a core
+  int jobs = 0;     // cores to use; 0: all
+  int threads = 1;  // a picture's threads: the cores left over by the pictures at once
   std::string output;
   bool mask = false, bmp = false, svg = false, svgPixels = false, dxf = false, csv = false,
        json = false, gcode = false, hpgl = false;

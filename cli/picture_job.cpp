@@ -174,6 +174,7 @@ bool RunDrawing(const Options& options, const std::string& input, RunSummary& ru
   drawingOptions.minLength = options.minLength;
   drawingOptions.order = options.order;
   drawingOptions.curves = options.curves;
+  drawingOptions.threads = options.threads;
   // On a terminal, a picture that takes long tells which stage it is in.
   const auto started = std::chrono::steady_clock::now();
   bool told = false;

@@ -7,6 +7,7 @@
 #include "drawing/distance_map.h"
 #include "drawing/fixed_point.h"
 #include "drawing/ink_probe.h"
+#include "parallel/parts.h"
 
 namespace {
 
@@ -431,7 +432,7 @@ std::vector<Point> CentrelineOf(const StrokeGraph& g, const StrokeRun& run, int6
 }
 
 ThroughLines LinesThroughJunctions(const StrokeGraph& g, int64_t width, int64_t height,
-                                   const uint8_t* distances, int scale) {
+                                   const uint8_t* distances, int scale, int threads) {
   // Each node's part: 1 where a stroke ends, 2 where one passes and is
   // bridged across.
   std::vector<uint8_t> part(g.nodes.size(), 0);
@@ -455,14 +456,30 @@ ThroughLines LinesThroughJunctions(const StrokeGraph& g, int64_t width, int64_t 
   }
   through.lines.resize(through.nodes.size());
   if (through.nodes.empty()) return through;
-  for (const StrokeRun& run : g.runs) {
-    const std::span<const RunStep> steps = g.Steps(run);
-    bool passesAnEnd = false;
-    for (size_t s = 0; s < steps.size() && !passesAnEnd; ++s) {
-      const int first = ends(steps[s], true);
-      passesAnEnd = first >= 0 && (s > 0 || run.closed) && part[first] == 3;
+  // A thread's share of the runs records into its own copy; the copies are
+  // read in the runs' order, a later run's line replacing an earlier one's
+  // at the same junction as it would on one thread.
+  std::vector<ThroughLines> recorded(static_cast<size_t>(std::max(threads, 1)), through);
+  ForEachSlice(static_cast<int64_t>(g.runs.size()), threads,
+               [&](int64_t slice, int64_t begin, int64_t end) {
+                 for (int64_t r = begin; r < end; ++r) {
+                   const StrokeRun& run = g.runs[static_cast<size_t>(r)];
+                   const std::span<const RunStep> steps = g.Steps(run);
+                   bool passesAnEnd = false;
+                   for (size_t s = 0; s < steps.size() && !passesAnEnd; ++s) {
+                     const int first = ends(steps[s], true);
+                     passesAnEnd = first >= 0 && (s > 0 || run.closed) && part[first] == 3;
+                   }
+                   if (passesAnEnd) {
+                     CentrelineOf(g, run, width, height, distances, scale, nullptr,
+                                  &recorded[static_cast<size_t>(slice)]);
+                   }
+                 }
+               });
+  for (ThroughLines& copy : recorded) {
+    for (size_t i = 0; i < copy.lines.size(); ++i) {
+      if (!copy.lines[i].empty()) through.lines[i] = std::move(copy.lines[i]);
     }
-    if (passesAnEnd) CentrelineOf(g, run, width, height, distances, scale, nullptr, &through);
   }
   return through;
 }

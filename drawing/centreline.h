@@ -37,6 +37,6 @@ std::vector<Point> CentrelineOf(const StrokeGraph& graph, const StrokeRun& run, 
 
 // The lines of the strokes passing through the junctions at which other
 // strokes end (a T's bar across its stem). Costs a centreline of each
-// such passing run.
+// such passing run, shared by `threads` threads.
 ThroughLines LinesThroughJunctions(const StrokeGraph& graph, int64_t width, int64_t height,
-                                   const uint8_t* distances, int scale);
+                                   const uint8_t* distances, int scale, int threads = 1);

@@ -11,6 +11,7 @@
 #include "drawing/stroke_graph.h"
 #include "drawing/stroke_order.h"
 #include "drawing/thinning.h"
+#include "parallel/parts.h"
 #include "vectorize/chain_simplifier.h"
 
 namespace {
@@ -78,6 +79,77 @@ void AddFitted(Drawing& drawing, std::vector<Point>& path, bool closed, double e
   }
 }
 
+// What tracing a run needs besides the run.
+struct RunTracing {
+  const StrokeGraph& graph;
+  const GrayImage& mask;
+  const uint8_t* distances;
+  const ThroughLines& through;
+  const DrawingOptions& options;
+  int scale;
+};
+
+// The strokes of runs [begin, end), appended to `out`.
+void TraceRuns(const RunTracing& t, size_t begin, size_t end, Drawing& out) {
+  FittedPath fit;
+  std::vector<PointF> fitPoints;
+  for (size_t r = begin; r < end; ++r) {
+    const StrokeRun& run = t.graph.runs[r];
+    std::vector<Point> path =
+        CentrelineOf(t.graph, run, t.mask.width, t.mask.height, t.distances, t.scale, &t.through);
+    if (path.empty()) continue;
+    if (t.options.curves) {
+      AddFitted(out, path, run.closed, t.options.epsilon, t.scale, fit, fitPoints);
+    } else {
+      AddSimplified(out, path, run.closed, t.options.epsilon, t.scale);
+    }
+  }
+}
+
+// Appends the strokes of `piece` to `drawing`.
+void AppendStrokes(Drawing& drawing, const Drawing& piece) {
+  const auto offset = static_cast<uint32_t>(drawing.points.size());
+  for (Stroke s : piece.strokes) {
+    s.first += offset;
+    drawing.strokes.push_back(s);
+  }
+  drawing.points.insert(drawing.points.end(), piece.points.begin(), piece.points.end());
+  drawing.bulges.insert(drawing.bulges.end(), piece.bulges.begin(), piece.bulges.end());
+}
+
+// Every run's stroke, in the runs' order. On several threads the runs are
+// cut into parts traced apart and joined in order.
+void TraceAllRuns(const RunTracing& t, Drawing& drawing) {
+  const size_t runs = t.graph.runs.size();
+  if (t.options.threads <= 1 || runs < 2) {
+    // At most a point a pixel and three a step: reserved rather than grown,
+    // the pages never written cost nothing.
+    drawing.strokes.reserve(runs);
+    drawing.points.reserve(t.graph.pool.size() + 3 * t.graph.steps.size() + 3 * runs);
+    if (t.options.curves) drawing.bulges.reserve(drawing.points.capacity());
+    TraceRuns(t, 0, runs, drawing);
+    return;
+  }
+  // Parts of a few runs each, so that one long stroke does not leave the
+  // other threads idle for long.
+  std::vector<Drawing> pieces(std::min<size_t>(runs, 16 * static_cast<size_t>(t.options.threads)));
+  ForEachPart(static_cast<int64_t>(runs), static_cast<int64_t>(pieces.size()), t.options.threads,
+              [&](int64_t part, int64_t begin, int64_t end) {
+                TraceRuns(t, static_cast<size_t>(begin), static_cast<size_t>(end),
+                          pieces[static_cast<size_t>(part)]);
+              });
+  size_t strokes = 0, points = 0;
+  for (const Drawing& piece : pieces)
+    strokes += piece.strokes.size(), points += piece.points.size();
+  drawing.strokes.reserve(strokes);
+  drawing.points.reserve(points);
+  if (t.options.curves) drawing.bulges.reserve(points);
+  for (Drawing& piece : pieces) {
+    AppendStrokes(drawing, piece);
+    piece = Drawing{};
+  }
+}
+
 }  // namespace
 
 DrawingStatus VectorizeDrawing(GrayImage& mask, const DrawingOptions& options, Drawing& drawing) {
@@ -103,25 +175,9 @@ DrawingStatus VectorizeDrawing(GrayImage& mask, const DrawingOptions& options, D
     drawing.filled = FindFilledAreas(graph, distances.get(), mask.width);
     tell("simplifying");
     const int scale = FixedPointScale(mask);
-    drawing.strokes.reserve(graph.runs.size());
-    // At most a point a pixel and three a step: reserved rather than grown,
-    // the pages never written cost nothing.
-    drawing.points.reserve(graph.pool.size() + 3 * graph.steps.size() + 3 * graph.runs.size());
-    if (options.curves) drawing.bulges.reserve(drawing.points.capacity());
-    FittedPath fit;
-    std::vector<PointF> fitPoints;
-    const ThroughLines through =
-        LinesThroughJunctions(graph, mask.width, mask.height, distances.get(), scale);
-    for (const StrokeRun& run : graph.runs) {
-      std::vector<Point> path =
-          CentrelineOf(graph, run, mask.width, mask.height, distances.get(), scale, &through);
-      if (path.empty()) continue;
-      if (options.curves) {
-        AddFitted(drawing, path, run.closed, options.epsilon, scale, fit, fitPoints);
-      } else {
-        AddSimplified(drawing, path, run.closed, options.epsilon, scale);
-      }
-    }
+    const ThroughLines through = LinesThroughJunctions(graph, mask.width, mask.height,
+                                                       distances.get(), scale, options.threads);
+    TraceAllRuns({graph, mask, distances.get(), through, options, scale}, drawing);
   }
   tell("ordering");
   if (options.order) OrderStrokes(drawing);

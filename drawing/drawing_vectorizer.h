@@ -13,6 +13,7 @@ struct DrawingOptions {
   int minLength = 3;
   bool order = true;
   bool curves = false;  // lines and arcs rather than polylines
+  int threads = 1;      // how many threads the picture may use
   // Told the stage now starting ("thinning", ...), for progress on long work.
   std::function<void(const char*)> progress;
 };

@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <random>
 
 #include "drawing/drawing_vectorizer.h"
 #include "drawing/stroke_order.h"
@@ -40,10 +41,11 @@ GrayImage Draw(int w, int h, const std::vector<Segment>& segments, double width)
   return mask;
 }
 
-Drawing Vectorize(GrayImage mask, double epsilon = 0.001) {
+Drawing Vectorize(GrayImage mask, double epsilon = 0.001, int threads = 1) {
   Drawing drawing;
   DrawingOptions options;
   options.epsilon = epsilon;
+  options.threads = threads;
   EXPECT_EQ(VectorizeDrawing(mask, options, drawing), DrawingStatus::kOk);
   return drawing;
 }
@@ -265,6 +267,43 @@ TEST(Drawing, OrderTakesTheNearestEndAndReversesWhereShorter) {
   EXPECT_EQ(d.Points(d.strokes[1]).front().x, 55);  // reversed
   EXPECT_EQ(d.Points(d.strokes[2]).front().y, 0);
   EXPECT_DOUBLE_EQ(PenUpLength(d), 5 + 10);
+}
+
+// The threads of one picture share its work, not its result: a drawing of
+// many strokes (crossings, T's, rings, widths 1 to 12) is the same on one,
+// two and three threads, point for point.
+TEST(Drawing, SameDrawingOnAnyNumberOfThreads) {
+  for (unsigned seed = 1; seed <= 4; ++seed) {
+    SCOPED_TRACE(testing::Message() << "seed " << seed);
+    std::mt19937 random(seed);
+    std::uniform_real_distribution<double> along(5, 395), wide(1, 12);
+    std::vector<Segment> segments;
+    for (int i = 0; i < 40; ++i)
+      segments.push_back({along(random), along(random), along(random), along(random)});
+    const GrayImage picture = Draw(400, 400, segments, wide(random));
+    const auto copy = [&] {
+      GrayImage mask;
+      mask.width = picture.width, mask.height = picture.height;
+      mask.pixels.reset(new uint8_t[picture.PixelCount()]);
+      std::memcpy(mask.pixels.get(), picture.pixels.get(), picture.PixelCount());
+      return mask;
+    };
+    const Drawing one = Vectorize(copy(), 0.5, 1);
+    ASSERT_GT(one.strokes.size(), 10u);
+    for (int threads : {2, 3}) {
+      const Drawing many = Vectorize(copy(), 0.5, threads);
+      ASSERT_EQ(many.strokes.size(), one.strokes.size()) << threads << " threads";
+      ASSERT_EQ(many.points.size(), one.points.size()) << threads << " threads";
+      for (size_t s = 0; s < one.strokes.size(); ++s) {
+        EXPECT_EQ(many.strokes[s].first, one.strokes[s].first);
+        EXPECT_EQ(many.strokes[s].closed, one.strokes[s].closed);
+      }
+      for (size_t p = 0; p < one.points.size(); ++p) {
+        EXPECT_EQ(many.points[p].x, one.points[p].x);
+        EXPECT_EQ(many.points[p].y, one.points[p].y);
+      }
+    }
+  }
 }
 
 }  // namespace

@@ -1,0 +1,61 @@
+// Work on one picture shared by the cores it may use: a range cut into
+// consecutive parts, each part done whole by one thread. What a part does
+// never depends on which thread takes it or when, so that the results are
+// the same on one core as on many.
+#pragma once
+
+#include <algorithm>
+#include <atomic>
+#include <cstdint>
+#include <exception>
+#include <system_error>
+#include <thread>
+#include <vector>
+
+// The bounds of part `part` of `parts` near-equal consecutive parts of
+// [0, count).
+inline int64_t PartStart(int64_t count, int64_t parts, int64_t part) {
+  return count / parts * part + std::min(part, count % parts);
+}
+
+// Calls work(part, begin, end) for each of `parts` consecutive parts of
+// [0, count) on up to `threads` threads (the caller's among them), each
+// taking the next part as it comes free; returns when all are done. An
+// exception in a part is thrown again here once every thread has ended.
+// One thread, or one part, runs on the caller's thread alone.
+template <class Work>
+void ForEachPart(int64_t count, int64_t parts, int threads, const Work& work) {
+  parts = std::clamp<int64_t>(parts, 1, std::max<int64_t>(count, 1));
+  const int64_t helpers = std::min<int64_t>(threads, parts) - 1;
+  std::atomic<int64_t> next{0};
+  std::vector<std::exception_ptr> failed(static_cast<size_t>(helpers) + 1);
+  const auto take = [&](size_t worker) {
+    try {
+      for (int64_t p = next++; p < parts; p = next++) {
+        work(p, PartStart(count, parts, p), PartStart(count, parts, p + 1));
+      }
+    } catch (...) {
+      failed[worker] = std::current_exception();
+      next = parts;  // the others stop after their part
+    }
+  };
+  std::vector<std::thread> pool;
+  for (int64_t h = 0; h < helpers; ++h) {
+    try {
+      pool.emplace_back(take, static_cast<size_t>(h) + 1);
+    } catch (const std::system_error&) {
+      break;  // no more threads to be had: the ones there do the rest
+    }
+  }
+  take(0);
+  for (std::thread& t : pool) t.join();
+  for (const std::exception_ptr& f : failed) {
+    if (f) std::rethrow_exception(f);
+  }
+}
+
+// The common case: as many parts as threads, one each.
+template <class Work>
+void ForEachSlice(int64_t count, int threads, const Work& work) {
+  ForEachPart(count, threads, threads, work);
+}
