@@ -113,6 +113,7 @@ int main(int argc, char** argv) {
                        : static_cast<int>(std::min<size_t>(static_cast<size_t>(cores), total));
   // With fewer pictures than cores, each picture's stages share the rest.
   options.threads = std::max(1, cores / std::max(jobs, 1));
+  options.ink.threads = options.threads;
   const bool terminal = isatty(STDERR_FILENO);
   options.tellStages = terminal && total == 1;
   const int status = Batch(options, terminal && total >= 20).Run(jobs);

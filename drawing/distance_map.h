@@ -11,5 +11,6 @@
 constexpr int kStraightStep = 3;
 constexpr int kDiagonalStep = 4;
 
-// 0 on paper, at least 3 on ink, clamped to 255.
-std::unique_ptr<uint8_t[]> ChamferDistances(const GrayImage& mask);
+// 0 on paper, at least 3 on ink, clamped to 255. The same map on any
+// number of threads.
+std::unique_ptr<uint8_t[]> ChamferDistances(const GrayImage& mask, int threads = 1);

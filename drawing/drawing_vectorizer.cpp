@@ -164,10 +164,10 @@ DrawingStatus VectorizeDrawing(GrayImage& mask, const DrawingOptions& options, D
   {
     // The distances and the graph go before the ordering needs its room.
     tell("distances");
-    const std::unique_ptr<uint8_t[]> distances = ChamferDistances(mask);
+    const std::unique_ptr<uint8_t[]> distances = ChamferDistances(mask, options.threads);
     if (!distances) return DrawingStatus::kOutOfMemory;
     tell("thinning");
-    if (!ThinToSkeleton(mask, distances.get())) return DrawingStatus::kOutOfMemory;
+    if (!ThinToSkeleton(mask, distances.get(), options.threads)) return DrawingStatus::kOutOfMemory;
     tell("strokes");
     const StrokeGraph graph = BuildStrokeGraph(mask, distances.get(), {options.minLength});
     drawing.specks = graph.specks;

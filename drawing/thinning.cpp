@@ -6,6 +6,8 @@
 #include <new>
 #include <vector>
 
+#include "parallel/parts.h"
+
 namespace {
 
 // Yokoi's connectivity number for 8-connected ink: the number of ink
@@ -76,59 +78,21 @@ int64_t FillNotchTips(GrayImage& mask) {
   return filled;
 }
 
-bool ThinToSkeleton(GrayImage& mask, const uint8_t* distances) {
-  const int64_t w = mask.width;
-  uint8_t* m = mask.pixels.get();
-  // Ink pixels sorted by band of rows, then by distance (a counting sort).
-  // The levels go outside in within a band; the bands go top to bottom, so
-  // that the pixels a level touches stay in the cache. Pixels on a band's
-  // edge see the next band not yet peeled and may stay a little longer; they
-  // are woken again when their neighbours go.
-  const int64_t bandRows = std::max<int64_t>(16, (int64_t{1} << 19) / std::max<int64_t>(w, 1));
-  const int64_t bands = (mask.height + bandRows - 1) / bandRows;
-  std::vector<uint64_t> start(static_cast<size_t>(bands) * 256 + 1, 0);
-  const int64_t height = mask.height;
-  for (int64_t y = 0; y < height; ++y) {
-    uint64_t* counts = &start[(y / bandRows) * 256 + 1];
-    const uint8_t* row = m + y * w;
-    for (int64_t x = SkipZeros(row, 0, w); x < w; x = SkipZeros(row, x + 1, w)) {
-      ++counts[distances[y * w + x]];
-    }
-  }
-  for (size_t k = 0; k + 1 < start.size(); ++k) start[k + 1] += start[k];
-  std::unique_ptr<uint32_t[]> order(new (std::nothrow) uint32_t[start.back() + 1]);
-  if (!order) return false;
-  {
-    std::vector<uint64_t> next(start.begin(), start.end() - 1);
-    for (int64_t y = 0; y < height; ++y) {
-      uint64_t* at = &next[(y / bandRows) * 256];
-      const uint8_t* row = m + y * w;
-      for (int64_t x = SkipZeros(row, 0, w); x < w; x = SkipZeros(row, x + 1, w)) {
-        const int64_t i = y * w + x;
-        order[at[distances[i]]++] = static_cast<uint32_t>(i);
-      }
-    }
-  }
-  // Each level is peeled side by side (north, south, east, west): a ridge
-  // two pixels wide then loses one side, not both, and its end stays an
-  // end. Deletions wake kept neighbours whose level has come: this one's,
-  // the ones below, and in the bands above any level. The mark of that sits
-  // in the mask byte beside the ink, which the neighbourhood code has just
-  // read, rather than in the distances, which would be a second look.
-  std::vector<uint32_t> work, next;
-  std::array<std::vector<uint32_t>, 4> sides;
-  constexpr int kSideBit[4] = {2, 6, 0, 4};  // N, S, E, W in the ring
-  // The frame's pixels are marked, so that all others read their
-  // neighbours straight from the index, with no row and column.
-  const auto markEdge = [&](int64_t i) {
-    if (m[i]) m[i] |= kEdge;
-  };
-  for (int64_t x = 0; x < w; ++x) markEdge(x), markEdge((height - 1) * w + x);
-  for (int64_t y = 0; y < height; ++y) markEdge(y * w), markEdge(y * w + w - 1);
-  const RowFinder rows(w);
+namespace {
+
+// The thinning's shared state: the mask, its ink pixels sorted by band of
+// rows and distance, and how to read a pixel's neighbours.
+struct Peeling {
+  GrayImage& mask;
+  uint8_t* m;
+  int64_t w;
+  int64_t bandRows;
+  std::vector<uint64_t> start;  // band b, level l: order[start[256 b + l], start[256 b + l + 1])
+  std::unique_ptr<uint32_t[]> order;
   int64_t offset[8];
-  for (int k = 0; k < 8; ++k) offset[k] = kRingY[k] * w + kRingX[k];
-  const auto codeOf = [&](uint32_t i) {
+  RowFinder rows;
+
+  uint8_t CodeOf(uint32_t i) const {
     if (m[i] & kEdge) {
       const int64_t y = rows.Row(i);
       return NeighbourCodeAtEdge(mask, i - y * w, y);
@@ -136,11 +100,31 @@ bool ThinToSkeleton(GrayImage& mask, const uint8_t* distances) {
     uint8_t code = 0;
     for (int k = 0; k < 8; ++k) code |= static_cast<uint8_t>((m[i + offset[k]] & kInk) << k);
     return code;
-  };
-  const auto mayGo = [](uint8_t code) { return kCount[code] > 1 && kSimple[code]; };
-  for (int64_t bucket = 1; bucket + 1 < static_cast<int64_t>(start.size()); ++bucket) {
-    if (bucket % 256 == 0) continue;
-    work.assign(order.get() + start[bucket], order.get() + start[bucket + 1]);
+  }
+};
+
+bool MayGo(uint8_t code) {
+  return kCount[code] > 1 && kSimple[code];
+}
+
+// Peels band b level by level. Each level is peeled side by side (north,
+// south, east, west): a ridge two pixels wide then loses one side, not
+// both, and its end stays an end. Deletions wake kept neighbours whose
+// level has come: this one's, the ones below, and in the bands either side
+// already peeled, any level, within `reach` rows of this band (the mark of
+// that sits in the mask byte beside the ink, which the neighbourhood code
+// has just read, rather than in the distances, which would be a second
+// look). Touches no pixel farther than reach + 1 rows from the band.
+void PeelBand(Peeling& p, int64_t b, int64_t reach) {
+  constexpr int kSideBit[4] = {2, 6, 0, 4};  // N, S, E, W in the ring
+  uint8_t* m = p.m;
+  const int64_t first = std::max<int64_t>(0, b * p.bandRows - reach) * p.w;
+  const int64_t last = std::min<int64_t>(p.mask.height, (b + 1) * p.bandRows + reach) * p.w;
+  std::vector<uint32_t> work, next;
+  std::array<std::vector<uint32_t>, 4> sides;
+  for (int64_t level = 1; level < 256; ++level) {
+    const uint64_t* at = &p.start[static_cast<size_t>(b * 256 + level)];
+    work.assign(p.order.get() + at[0], p.order.get() + at[1]);
     for (uint32_t i : work) m[i] |= kReached;
     while (!work.empty()) {
       // One look at each pixel sorts those that may go by the first of the
@@ -148,11 +132,11 @@ bool ThinToSkeleton(GrayImage& mask, const uint8_t* distances) {
       // sides are then peeled in turn, each pixel checked again as it goes.
       // A pixel held back, or touching paper only later, has a neighbour
       // that went and is looked at again in the next round.
-      for (std::vector<uint32_t>& bucket : sides) bucket.clear();
+      for (std::vector<uint32_t>& side : sides) side.clear();
       for (uint32_t i : work) {
         if (!(m[i] & kInk)) continue;
-        const uint8_t code = codeOf(i);
-        if (!mayGo(code)) continue;
+        const uint8_t code = p.CodeOf(i);
+        if (!MayGo(code)) continue;
         for (int s = 0; s < 4; ++s) {
           if (!((code >> kSideBit[s]) & 1)) {
             sides[s].push_back(i);
@@ -161,17 +145,17 @@ bool ThinToSkeleton(GrayImage& mask, const uint8_t* distances) {
         }
       }
       next.clear();
-      for (const std::vector<uint32_t>& bucket : sides) {
-        for (uint32_t i : bucket) {
-          const uint8_t code = codeOf(i);
-          if (!mayGo(code)) continue;
+      for (const std::vector<uint32_t>& side : sides) {
+        for (uint32_t i : side) {
+          const uint8_t code = p.CodeOf(i);
+          if (!MayGo(code)) continue;
           m[i] = 0;
           for (int k = 0; k < 8; ++k) {
             if (!((code >> k) & 1)) continue;
-            const uint32_t j = static_cast<uint32_t>(i + offset[k]);
-            if ((m[j] & (kReached | kQueued)) == kReached) {
+            const int64_t j = i + p.offset[k];
+            if ((m[j] & (kReached | kQueued)) == kReached && j >= first && j < last) {
               m[j] |= kQueued;
-              next.push_back(j);
+              next.push_back(static_cast<uint32_t>(j));
             }
           }
         }
@@ -181,6 +165,79 @@ bool ThinToSkeleton(GrayImage& mask, const uint8_t* distances) {
       for (uint32_t i : work) m[i] &= static_cast<uint8_t>(~kQueued);
     }
   }
-  for (uint64_t k = 0; k < start.back(); ++k) m[order[k]] &= kInk;
+}
+
+}  // namespace
+
+bool ThinToSkeleton(GrayImage& mask, const uint8_t* distances, int threads) {
+  const int64_t w = mask.width;
+  uint8_t* m = mask.pixels.get();
+  // Ink pixels sorted by band of rows, then by distance (a counting sort).
+  // The levels go outside in within a band, so that the pixels a level
+  // touches stay in the cache. The even bands are peeled first, then the
+  // odd ones: the bands peeled at once lie a band apart, so that threads
+  // can take them side by side, and the result is the same on one thread
+  // as on many. Pixels on a band's edge see the next band not yet peeled
+  // and may stay a little longer; they are woken again when their
+  // neighbours go, within half a band, which keeps two bands peeled at
+  // once from touching the same pixels.
+  const int64_t bandRows = std::max<int64_t>(16, (int64_t{1} << 19) / std::max<int64_t>(w, 1));
+  const int64_t bands = (mask.height + bandRows - 1) / bandRows;
+  Peeling p{mask,
+            m,
+            w,
+            bandRows,
+            std::vector<uint64_t>(static_cast<size_t>(bands) * 256 + 1, 0),
+            nullptr,
+            {},
+            RowFinder(w)};
+  std::vector<uint64_t>& start = p.start;
+  const int64_t height = mask.height;
+  // Each band counts and places its own pixels: the bands share out.
+  const auto rowsOf = [&](int64_t band) {
+    return std::pair{band * bandRows, std::min(height, (band + 1) * bandRows)};
+  };
+  ForEachPart(bands, bands, threads, [&](int64_t band, int64_t, int64_t) {
+    uint64_t* counts = &start[band * 256 + 1];
+    const auto [top, bottom] = rowsOf(band);
+    for (int64_t y = top; y < bottom; ++y) {
+      const uint8_t* row = m + y * w;
+      for (int64_t x = SkipZeros(row, 0, w); x < w; x = SkipZeros(row, x + 1, w)) {
+        ++counts[distances[y * w + x]];
+      }
+    }
+  });
+  for (size_t k = 0; k + 1 < start.size(); ++k) start[k + 1] += start[k];
+  p.order.reset(new (std::nothrow) uint32_t[start.back() + 1]);
+  if (!p.order) return false;
+  ForEachPart(bands, bands, threads, [&](int64_t band, int64_t, int64_t) {
+    uint64_t at[256];
+    std::copy(&start[band * 256], &start[band * 256 + 256], at);
+    const auto [top, bottom] = rowsOf(band);
+    for (int64_t y = top; y < bottom; ++y) {
+      const uint8_t* row = m + y * w;
+      for (int64_t x = SkipZeros(row, 0, w); x < w; x = SkipZeros(row, x + 1, w)) {
+        const int64_t i = y * w + x;
+        p.order[at[distances[i]]++] = static_cast<uint32_t>(i);
+      }
+    }
+  });
+  // The frame's pixels are marked, so that all others read their
+  // neighbours straight from the index, with no row and column.
+  const auto markEdge = [&](int64_t i) {
+    if (m[i]) m[i] |= kEdge;
+  };
+  for (int64_t x = 0; x < w; ++x) markEdge(x), markEdge((height - 1) * w + x);
+  for (int64_t y = 0; y < height; ++y) markEdge(y * w), markEdge(y * w + w - 1);
+  for (int k = 0; k < 8; ++k) p.offset[k] = kRingY[k] * w + kRingX[k];
+  // A band peeled touches its own rows and `reach` + 1 either side; the
+  // next band peeled at once begins bandRows beyond its end.
+  const int64_t reach = bandRows / 2 - 1;
+  for (int64_t parity = 0; parity < 2; ++parity) {
+    const int64_t count = (bands - parity + 1) / 2;
+    ForEachPart(count, count, threads,
+                [&](int64_t k, int64_t, int64_t) { PeelBand(p, 2 * k + parity, reach); });
+  }
+  for (uint64_t k = 0; k < start.back(); ++k) m[p.order[k]] &= kInk;
   return true;
 }

@@ -40,6 +40,7 @@ int NeighbourCount(uint8_t code);
 int64_t FillNotchTips(GrayImage& mask);
 
 // mask: 1 ink, 0 paper; afterwards 1 marks the skeleton. distances: the
-// chamfer map of the mask. Returns false when memory runs out.
+// chamfer map of the mask. Returns false when memory runs out. The same
+// skeleton on any number of threads.
 // Time linear in the pixels; memory 4 bytes an ink pixel.
-bool ThinToSkeleton(GrayImage& mask, const uint8_t* distances);
+bool ThinToSkeleton(GrayImage& mask, const uint8_t* distances, int threads = 1);

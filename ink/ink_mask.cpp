@@ -1,23 +1,34 @@
 #include "ink/ink_mask.h"
 
-#include "ink/local_ink.h"
+#include <algorithm>
+#include <vector>
 
-Histogram LuminanceHistogram(const GrayImage& image) {
-  // Four tables so that runs of equal pixels do not wait on one counter.
-  uint64_t counts[4][256] = {};
-  const uint8_t* p = image.pixels.get();
-  const uint64_t n = image.PixelCount();
-  uint64_t i = 0;
-  for (; i + 4 <= n; i += 4) {
-    ++counts[0][p[i]];
-    ++counts[1][p[i + 1]];
-    ++counts[2][p[i + 2]];
-    ++counts[3][p[i + 3]];
-  }
-  for (; i < n; ++i) ++counts[0][p[i]];
+#include "ink/local_ink.h"
+#include "parallel/parts.h"
+
+Histogram LuminanceHistogram(const GrayImage& image, int threads) {
+  std::vector<Histogram> parts(static_cast<size_t>(std::max(threads, 1)), Histogram{});
+  ForEachSlice(static_cast<int64_t>(image.PixelCount()), threads,
+               [&](int64_t part, int64_t begin, int64_t end) {
+                 // Four tables so that runs of equal pixels do not wait on one counter.
+                 uint64_t counts[4][256] = {};
+                 const uint8_t* p = image.pixels.get();
+                 int64_t i = begin;
+                 for (; i + 4 <= end; i += 4) {
+                   ++counts[0][p[i]];
+                   ++counts[1][p[i + 1]];
+                   ++counts[2][p[i + 2]];
+                   ++counts[3][p[i + 3]];
+                 }
+                 for (; i < end; ++i) ++counts[0][p[i]];
+                 Histogram& h = parts[static_cast<size_t>(part)];
+                 for (int v = 0; v < 256; ++v) {
+                   h[v] = counts[0][v] + counts[1][v] + counts[2][v] + counts[3][v];
+                 }
+               });
   Histogram histogram{};
-  for (int v = 0; v < 256; ++v) {
-    histogram[v] = counts[0][v] + counts[1][v] + counts[2][v] + counts[3][v];
+  for (const Histogram& h : parts) {
+    for (int v = 0; v < 256; ++v) histogram[v] += h[v];
   }
   return histogram;
 }
@@ -65,20 +76,24 @@ InkDecision DecideInk(const Histogram& histogram, const InkOptions& options) {
   return decision;
 }
 
-void MakeInkMask(GrayImage& image, const InkDecision& decision) {
+void MakeInkMask(GrayImage& image, const InkDecision& decision, int threads) {
   uint8_t* p = image.pixels.get();
-  const uint64_t n = image.PixelCount();
   const uint8_t t = static_cast<uint8_t>(decision.threshold);
-  if (decision.dark) {
-    for (uint64_t i = 0; i < n; ++i) p[i] = p[i] <= t;
-  } else {
-    for (uint64_t i = 0; i < n; ++i) p[i] = p[i] > t;
-  }
+  ForEachSlice(static_cast<int64_t>(image.PixelCount()), threads,
+               [&](int64_t, int64_t begin, int64_t end) {
+                 if (decision.dark) {
+                   for (int64_t i = begin; i < end; ++i) p[i] = p[i] <= t;
+                 } else {
+                   for (int64_t i = begin; i < end; ++i) p[i] = p[i] > t;
+                 }
+               });
 }
 
 InkDecision DecideInkMask(GrayImage& image, const InkOptions& options) {
-  if (options.threshold == kThresholdLocal) return MakeLocalInkMask(image, options.kind);
-  const InkDecision decision = DecideInk(LuminanceHistogram(image), options);
-  if (decision.found) MakeInkMask(image, decision);
+  if (options.threshold == kThresholdLocal) {
+    return MakeLocalInkMask(image, options.kind, options.threads);
+  }
+  const InkDecision decision = DecideInk(LuminanceHistogram(image, options.threads), options);
+  if (decision.found) MakeInkMask(image, decision, options.threads);
   return decision;
 }

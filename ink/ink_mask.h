@@ -17,6 +17,7 @@ constexpr int kThresholdLocal = -2;
 struct InkOptions {
   InkKind kind = InkKind::kAuto;
   int threshold = kThresholdLocal;  // 0 to 255, or one of the two above
+  int threads = 1;                  // how many threads the picture may use
 };
 
 using Histogram = std::array<uint64_t, 256>;
@@ -29,7 +30,7 @@ struct InkDecision {
   uint64_t inkPixels = 0;
 };
 
-Histogram LuminanceHistogram(const GrayImage& image);
+Histogram LuminanceHistogram(const GrayImage& image, int threads = 1);
 
 // The threshold t that best separates luminance <= t from luminance > t
 // (largest between-class variance); the middle of the range when several t
@@ -39,7 +40,7 @@ int OtsuThreshold(const Histogram& histogram);
 InkDecision DecideInk(const Histogram& histogram, const InkOptions& options);
 
 // Rewrites the luminance in place as the mask: 1 for ink, 0 for paper.
-void MakeInkMask(GrayImage& image, const InkDecision& decision);
+void MakeInkMask(GrayImage& image, const InkDecision& decision, int threads = 1);
 
 // The ink by the options: against the paper around each pixel (the
 // default), or one threshold for the whole picture. Rewrites the luminance

@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numeric>
 #include <vector>
 
 #include "ink/paper_level.h"
+#include "parallel/parts.h"
 
 namespace {
 
@@ -32,48 +34,54 @@ std::vector<float> AsFloats(const std::vector<uint8_t>& levels) {
 // and grain lies on both sides alike. The bulk: the median of the cells'
 // medians within radius cells either way. (Within fewer, the inside of a
 // ring of thick light ink is mostly ink.) A vote: every fourth row will do.
-bool InkIsDark(const GrayImage& image, const CellStatistics& cells, int32_t radius) {
+bool InkIsDark(const GrayImage& image, const CellStatistics& cells, int32_t radius, int threads) {
   constexpr float kClear = 16;
   const std::vector<float> bulk =
       AsFloats(MedianLevels(cells.median, cells.columns, cells.rows, radius));
-  const int32_t width = image.width, height = image.height;  // in locals, as below
-  std::vector<float> level(static_cast<size_t>(width));
-  uint64_t below = 0, above = 0;
-  for (int64_t y = 0; y < height; y += 4) {
-    CellRow(bulk, cells, width, y, level.data());
-    const uint8_t* row = image.Row(y);
-    for (int64_t x = 0; x < width; ++x) {
-      below += row[x] < level[x] - kClear;
-      above += row[x] > level[x] + kClear;
+  const int32_t width = image.width;  // in a local, as below
+  std::vector<uint64_t> below(static_cast<size_t>(std::max(threads, 1))), above(below.size());
+  ForEachSlice((image.height + 3) / 4, threads, [&](int64_t part, int64_t first, int64_t end) {
+    std::vector<float> level(static_cast<size_t>(width));
+    uint64_t darker = 0, lighter = 0;
+    for (int64_t y = 4 * first; y < 4 * end && y < image.height; y += 4) {
+      CellRow(bulk, cells, width, y, level.data());
+      const uint8_t* row = image.Row(y);
+      for (int64_t x = 0; x < width; ++x) {
+        darker += row[x] < level[x] - kClear;
+        lighter += row[x] > level[x] + kClear;
+      }
     }
-  }
-  return below >= above;
+    below[static_cast<size_t>(part)] = darker, above[static_cast<size_t>(part)] = lighter;
+  });
+  return std::reduce(below.begin(), below.end()) >= std::reduce(above.begin(), above.end());
 }
 
 // Rewrites each pixel v as to(v, f), with f a factor kept a cell and
 // bilinear between the cells.
 template <class To>
 void ByCellFactor(GrayImage& image, const std::vector<float>& factors, const CellStatistics& cells,
-                  To to) {
-  // Sizes in locals: the compiler cannot know that the rows' bytes do not
-  // overwrite them, and would read them again at every pixel.
-  const int32_t width = image.width, height = image.height;
-  std::vector<float> factor(static_cast<size_t>(width));
-  for (int64_t y = 0; y < height; ++y) {
-    CellRow(factors, cells, width, y, factor.data());
-    uint8_t* row = image.Row(y);
-    for (int64_t x = 0; x < width; ++x) row[x] = to(row[x], factor[x]);
-  }
+                  int threads, To to) {
+  // The width in a local: the compiler cannot know that the rows' bytes do
+  // not overwrite it, and would read it again at every pixel.
+  const int32_t width = image.width;
+  ForEachSlice(image.height, threads, [&](int64_t, int64_t first, int64_t end) {
+    std::vector<float> factor(static_cast<size_t>(width));
+    for (int64_t y = first; y < end; ++y) {
+      CellRow(factors, cells, width, y, factor.data());
+      uint8_t* row = image.Row(y);
+      for (int64_t x = 0; x < width; ++x) row[x] = to(row[x], factor[x]);
+    }
+  });
 }
 
 // Each pixel as its share of the paper's luminance there, the paper at 255,
 // in place. The gain (255 over the paper's level) is what goes between the
 // cells: uniform white paper's is 1 and leaves every pixel as it was.
 void DarkInkRelativeToPaper(GrayImage& image, const std::vector<uint8_t>& paper,
-                            const CellStatistics& cells) {
+                            const CellStatistics& cells, int threads) {
   std::vector<float> gains(paper.size());
   for (size_t i = 0; i < paper.size(); ++i) gains[i] = 255.0f / std::max<float>(paper[i], 1);
-  ByCellFactor(image, gains, cells, [](uint8_t v, float gain) {
+  ByCellFactor(image, gains, cells, threads, [](uint8_t v, float gain) {
     return static_cast<uint8_t>(std::min(255.0f, v * gain + 0.5f));
   });
 }
@@ -85,7 +93,7 @@ void DarkInkRelativeToPaper(GrayImage& image, const std::vector<uint8_t>& paper,
 // told, and 4 levels keep grain on a near-black board from being
 // multiplied.
 void LightInkRelativeToBoard(GrayImage& image, const std::vector<uint8_t>& board,
-                             const CellStatistics& cells) {
+                             const CellStatistics& cells, int threads) {
   constexpr float kDarkest = 4;
   const float brightest = *std::max_element(board.begin(), board.end());
   const float invert = 255.0f / std::max(255.0f - brightest, 1.0f);
@@ -93,7 +101,7 @@ void LightInkRelativeToBoard(GrayImage& image, const std::vector<uint8_t>& board
   for (size_t i = 0; i < board.size(); ++i) {
     evens[i] = (brightest + kDarkest) / (board[i] + kDarkest);
   }
-  ByCellFactor(image, evens, cells, [invert](uint8_t v, float even) {
+  ByCellFactor(image, evens, cells, threads, [invert](uint8_t v, float even) {
     const float lit = std::min(255.0f, v * even);
     return static_cast<uint8_t>(std::clamp((255.0f - lit) * invert + 0.5f, 0.0f, 255.0f));
   });
@@ -144,17 +152,25 @@ int InkCore(const Histogram& h, int threshold) {
 // (8-neighbours) becomes ink and the rest paper, so that grain is dropped
 // and a faint line is not broken into dashes. Returns the ink pixels.
 // O(pixels); the stack holds at most the faint pixels.
-uint64_t JoinFaintToClear(GrayImage& image, int weak, int strong) {
+uint64_t JoinFaintToClear(GrayImage& image, int weak, int strong, int threads) {
   uint8_t* p = image.pixels.get();
   const uint64_t n = image.PixelCount();
-  uint64_t ink = 0;
+  // Each pixel as keep(its class), on the threads; the pixels kept.
+  const auto each = [&](auto keep) {
+    std::vector<uint64_t> kept(static_cast<size_t>(std::max(threads, 1)));
+    ForEachSlice(static_cast<int64_t>(n), threads, [&](int64_t part, int64_t begin, int64_t end) {
+      uint64_t count = 0;
+      for (int64_t i = begin; i < end; ++i) count += (p[i] = keep(p[i])) != 0;
+      kept[static_cast<size_t>(part)] = count;
+    });
+    return std::reduce(kept.begin(), kept.end());
+  };
   // Past 2^32 pixels (which the drawing mode refuses) a stack entry would
   // not hold a pixel's index: clear ink only.
   if (weak == strong || n > UINT32_MAX) {
-    for (uint64_t i = 0; i < n; ++i) ink += p[i] = p[i] <= strong;
-    return ink;
+    return each([strong](uint8_t v) -> uint8_t { return v <= strong; });
   }
-  for (uint64_t i = 0; i < n; ++i) p[i] = p[i] <= strong ? 2 : p[i] <= weak ? 1 : 0;
+  each([weak, strong](uint8_t v) -> uint8_t { return v <= strong ? 2 : v <= weak ? 1 : 0; });
   const int64_t w = image.width, h = image.height;
   std::vector<uint32_t> stack;
   const auto spread = [&](int64_t x, int64_t y) {
@@ -178,30 +194,30 @@ uint64_t JoinFaintToClear(GrayImage& image, int weak, int strong) {
       }
     }
   }
-  for (uint64_t i = 0; i < n; ++i) ink += p[i] = p[i] == 2;
-  return ink;
+  return each([](uint8_t v) -> uint8_t { return v == 2; });
 }
 
 }  // namespace
 
-InkDecision MakeLocalInkMask(GrayImage& image, InkKind kind) {
+InkDecision MakeLocalInkMask(GrayImage& image, InkKind kind, int threads) {
   InkDecision decision;
   decision.local = true;
-  const CellStatistics cells = MeasureCells(image, kCell);
+  const CellStatistics cells = MeasureCells(image, kCell, threads);
   const int32_t radius = (kInkReach + kCell - 1) / kCell;
-  decision.dark = kind == InkKind::kAuto ? InkIsDark(image, cells, radius) : kind == InkKind::kDark;
+  decision.dark =
+      kind == InkKind::kAuto ? InkIsDark(image, cells, radius, threads) : kind == InkKind::kDark;
   if (decision.dark) {
-    DarkInkRelativeToPaper(image, PaperLevels(cells.high, cells.columns, cells.rows, radius),
-                           cells);
+    DarkInkRelativeToPaper(image, PaperLevels(cells.high, cells.columns, cells.rows, radius), cells,
+                           threads);
   } else {
     // The board's level is the paper's on the inverted grid.
     std::vector<uint8_t> levels(cells.low.size());
     for (size_t i = 0; i < levels.size(); ++i) levels[i] = static_cast<uint8_t>(255 - cells.low[i]);
     std::vector<uint8_t> board = PaperLevels(levels, cells.columns, cells.rows, radius);
     for (uint8_t& v : board) v = static_cast<uint8_t>(255 - v);
-    LightInkRelativeToBoard(image, board, cells);
+    LightInkRelativeToBoard(image, board, cells, threads);
   }
-  const Histogram histogram = LuminanceHistogram(image);
+  const Histogram histogram = LuminanceHistogram(image, threads);
 
   const int otsu = OtsuThreshold(histogram);
   decision.threshold = otsu;
@@ -220,7 +236,7 @@ InkDecision MakeLocalInkMask(GrayImage& image, InkKind kind) {
     std::fill(image.pixels.get(), image.pixels.get() + image.PixelCount(), 0);
     return decision;
   }
-  decision.inkPixels = JoinFaintToClear(image, weak, strong);
+  decision.inkPixels = JoinFaintToClear(image, weak, strong, threads);
   decision.found = decision.inkPixels > 0 && decision.inkPixels < image.PixelCount();
   return decision;
 }

@@ -12,4 +12,5 @@
 // paper at 255). kind: kAuto decides dark or light by which side of the
 // paper the ink lies on. Memory: a few rows and a coarse grid, and a stack
 // as long as the faint ink joined to clear ink.
-InkDecision MakeLocalInkMask(GrayImage& image, InkKind kind);
+// threads: how many threads the picture may use.
+InkDecision MakeLocalInkMask(GrayImage& image, InkKind kind, int threads = 1);

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "parallel/parts.h"
+
 namespace {
 
 // The quartiles of a cell's histogram in one walk up it: the smallest
@@ -55,7 +57,7 @@ uint8_t Middle(std::vector<uint8_t>& w) {
 
 }  // namespace
 
-CellStatistics MeasureCells(const GrayImage& image, int32_t cell) {
+CellStatistics MeasureCells(const GrayImage& image, int32_t cell, int threads) {
   CellStatistics s;
   s.cell = cell;
   const int64_t width = image.width;  // a local: the rows' bytes cannot overwrite it
@@ -64,33 +66,37 @@ CellStatistics MeasureCells(const GrayImage& image, int32_t cell) {
   s.low.resize(static_cast<size_t>(s.columns) * s.rows);
   s.high.resize(s.low.size());
   s.median.resize(s.low.size());
-  // A cell counts up to a quarter of its pixels: 16-bit counters suffice.
-  std::vector<uint16_t> histograms(static_cast<size_t>(s.columns) * 256);
-  for (int32_t r = 0; r < s.rows; ++r) {
-    std::fill(histograms.begin(), histograms.end(), 0);
-    const int64_t y0 = static_cast<int64_t>(r) * cell;
-    const int64_t y1 = std::min<int64_t>(y0 + cell, image.height);
-    // Every other pixel of every other row: a cell's levels, not its
-    // strokes, are wanted, and counting one level over and over (paper)
-    // waits on its own counter.
-    for (int64_t y = y0; y < y1; y += 2) {
-      const uint8_t* row = image.Row(y);
-      uint16_t* h = histograms.data();
-      for (int64_t x = 0; x < width; x += 2) ++h[(x / cell) * 256 + row[x]];
+  // The rows of cells share out between the threads, each with its own
+  // histograms.
+  ForEachSlice(s.rows, threads, [&](int64_t, int64_t first, int64_t end) {
+    // A cell counts up to a quarter of its pixels: 16-bit counters suffice.
+    std::vector<uint16_t> histograms(static_cast<size_t>(s.columns) * 256);
+    for (int64_t r = first; r < end; ++r) {
+      std::fill(histograms.begin(), histograms.end(), 0);
+      const int64_t y0 = r * cell;
+      const int64_t y1 = std::min<int64_t>(y0 + cell, image.height);
+      // Every other pixel of every other row: a cell's levels, not its
+      // strokes, are wanted, and counting one level over and over (paper)
+      // waits on its own counter.
+      for (int64_t y = y0; y < y1; y += 2) {
+        const uint8_t* row = image.Row(y);
+        uint16_t* h = histograms.data();
+        for (int64_t x = 0; x < width; x += 2) ++h[(x / cell) * 256 + row[x]];
+      }
+      for (int32_t c = 0; c < s.columns; ++c) {
+        const uint16_t* h = &histograms[static_cast<size_t>(c) * 256];
+        const int64_t x1 = std::min<int64_t>(static_cast<int64_t>(c + 1) * cell, image.width);
+        const uint32_t total = static_cast<uint32_t>(
+            ((x1 - static_cast<int64_t>(c) * cell + 1) / 2) * ((y1 - y0 + 1) / 2));
+        const size_t i = static_cast<size_t>(r) * s.columns + c;
+        uint8_t quartile[3];
+        Quartiles(h, total, quartile);
+        s.low[i] = quartile[0];
+        s.median[i] = quartile[1];
+        s.high[i] = quartile[2];
+      }
     }
-    for (int32_t c = 0; c < s.columns; ++c) {
-      const uint16_t* h = &histograms[static_cast<size_t>(c) * 256];
-      const int64_t x1 = std::min<int64_t>(static_cast<int64_t>(c + 1) * cell, image.width);
-      const uint32_t total = static_cast<uint32_t>(((x1 - static_cast<int64_t>(c) * cell + 1) / 2) *
-                                                   ((y1 - y0 + 1) / 2));
-      const size_t i = static_cast<size_t>(r) * s.columns + c;
-      uint8_t quartile[3];
-      Quartiles(h, total, quartile);
-      s.low[i] = quartile[0];
-      s.median[i] = quartile[1];
-      s.high[i] = quartile[2];
-    }
-  }
+  });
   return s;
 }
 

@@ -18,7 +18,7 @@ struct CellStatistics {
 };
 
 // One pass over the picture; memory a row of cells' histograms.
-CellStatistics MeasureCells(const GrayImage& image, int32_t cell);
+CellStatistics MeasureCells(const GrayImage& image, int32_t cell, int threads = 1);
 
 // The paper's luminance a cell, from the cells' levels in which ink is
 // darker than paper (light ink: invert both first): a closing (largest

@@ -19,13 +19,14 @@ inline int64_t PartStart(int64_t count, int64_t parts, int64_t part) {
 }
 
 // Calls work(part, begin, end) for each of `parts` consecutive parts of
-// [0, count) on up to `threads` threads (the caller's among them), each
-// taking the next part as it comes free; returns when all are done. An
-// exception in a part is thrown again here once every thread has ended.
-// One thread, or one part, runs on the caller's thread alone.
+// [0, count) (none when count is 0, at most count) on up to `threads` threads (the caller's among
+// them), each taking the next part as it comes free; returns when all are done. An exception in a
+// part is thrown again here once every thread has ended. One thread, or one part, runs on the
+// caller's thread alone.
 template <class Work>
 void ForEachPart(int64_t count, int64_t parts, int threads, const Work& work) {
-  parts = std::clamp<int64_t>(parts, 1, std::max<int64_t>(count, 1));
+  if (count <= 0) return;
+  parts = std::clamp<int64_t>(parts, 1, count);
   const int64_t helpers = std::min<int64_t>(threads, parts) - 1;
   std::atomic<int64_t> next{0};
   std::vector<std::exception_ptr> failed(static_cast<size_t>(helpers) + 1);

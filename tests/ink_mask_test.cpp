@@ -173,6 +173,32 @@ TEST(LocalInk, ChalkOnADarkBoardIsLightInk) {
   EXPECT_EQ(MaskErrors(chalk), 0);
 }
 
+// The threads share the picture's rows and pixels, not the decision: the
+// same mask and figures on one thread as on two or three, for dark ink,
+// chalk, a faint line and the global threshold.
+TEST(LocalInk, SameMaskOnAnyNumberOfThreads) {
+  const auto lit = [](int kind) {
+    return kind == 0 ? LitPage(0.3, 6, 7) : kind == 1 ? LitPage(0, 4, 8, true) : LitPage(0.7, 6, 9);
+  };
+  for (int kind = 0; kind < 3; ++kind) {
+    for (int threshold : {kThresholdLocal, kThresholdOtsu}) {
+      SCOPED_TRACE(testing::Message() << "kind " << kind << ", threshold " << threshold);
+      GrayImage one = lit(kind);
+      const InkDecision first = DecideInkMask(one, {InkKind::kAuto, threshold, 1});
+      for (int threads : {2, 3}) {
+        GrayImage many = lit(kind);
+        const InkDecision d = DecideInkMask(many, {InkKind::kAuto, threshold, threads});
+        EXPECT_EQ(d.found, first.found);
+        EXPECT_EQ(d.dark, first.dark);
+        EXPECT_EQ(d.threshold, first.threshold);
+        EXPECT_EQ(d.inkPixels, first.inkPixels);
+        EXPECT_TRUE(
+            std::equal(many.pixels.get(), many.pixels.get() + many.PixelCount(), one.pixels.get()));
+      }
+    }
+  }
+}
+
 TEST(LocalInk, OnEvenPaperTheInkIsWhatIsAtLeastHalfCovered) {
   // A stroke 5 px wide at a slant, anti-aliased by 5 x 5 samples a pixel
   // (no pixel covered exactly a half), ink at 20 on paper at 240.

@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <limits>
+#include <queue>
 #include <random>
 #include <vector>
 
@@ -82,6 +83,85 @@ TEST(Thinning, KeepsEveryPieceOfInkAndEveryHole) {
     ASSERT_TRUE(ThinToSkeleton(mask, distances.get()));
     EXPECT_EQ(Components(mask, 1), ink) << "trial " << trial;
     EXPECT_EQ(Components(mask, 0), paper) << "trial " << trial;
+  }
+}
+
+// A picture wide enough to be peeled in bands (128 rows each here), with
+// shapes across the bands' edges: the topology is kept there too, and the
+// skeleton is the same on one, two and three threads.
+TEST(Thinning, BandsPeeledSideBySideKeepTopologyAndGiveOneSkeleton) {
+  std::mt19937 random(11);
+  const int w = 4096, h = 600;
+  GrayImage mask = Blank(w, h);
+  for (int shape = 0; shape < 120; ++shape) {
+    const double cx = random() % w, cy = random() % h, r = 3 + random() % 60;
+    const double inner = random() % 3 == 0 ? r * 0.6 : -1;
+    for (int y = std::max(0, int(cy - r)); y <= std::min(h - 1, int(cy + r)); ++y) {
+      for (int x = std::max(0, int(cx - r)); x <= std::min(w - 1, int(cx + r)); ++x) {
+        const double d = std::hypot(x - cx, y - cy);
+        if (d <= r && d > inner) mask.Row(y)[x] = 1;
+      }
+    }
+  }
+  const int ink = Components(mask, 1), paper = Components(mask, 0);
+  const std::unique_ptr<uint8_t[]> distances = ChamferDistances(mask);
+  std::vector<uint8_t> first;
+  for (int threads : {1, 2, 3}) {
+    SCOPED_TRACE(testing::Message() << threads << " threads");
+    GrayImage thinned = Blank(w, h);
+    std::copy(mask.pixels.get(), mask.pixels.get() + w * h, thinned.pixels.get());
+    ASSERT_TRUE(ThinToSkeleton(thinned, distances.get(), threads));
+    EXPECT_EQ(Components(thinned, 1), ink);
+    EXPECT_EQ(Components(thinned, 0), paper);
+    const std::vector<uint8_t> skeleton(thinned.pixels.get(), thinned.pixels.get() + w * h);
+    if (first.empty()) first = skeleton;
+    EXPECT_TRUE(skeleton == first);
+  }
+}
+
+// The chamfer map against a shortest-path search from the paper (steps of
+// 3 and 4, the picture's edge paper, clamped at 255), on a mask tall enough
+// to be cut into slices and with discs wide enough to reach the clamp: the
+// same on one, two and three threads.
+TEST(Distances, ShortestPathsFromThePaperOnAnyNumberOfThreads) {
+  std::mt19937 random(13);
+  const int w = 300, h = 1300;
+  GrayImage mask = Blank(w, h);
+  for (int shape = 0; shape < 30; ++shape) {
+    const double cx = random() % w, cy = random() % h, r = 5 + random() % 120;
+    for (int y = 0; y < h; ++y) {
+      for (int x = 0; x < w; ++x) {
+        if (std::hypot(x - cx, y - cy) <= r && random() % 50) mask.Row(y)[x] = 1;
+      }
+    }
+  }
+  std::vector<int> best(w * h, 1 << 20);
+  using Entry = std::pair<int, int>;
+  std::priority_queue<Entry, std::vector<Entry>, std::greater<Entry>> queue;
+  for (int y = 0; y < h; ++y) {
+    for (int x = 0; x < w; ++x) {
+      const bool edge = x == 0 || y == 0 || x == w - 1 || y == h - 1;
+      const int start = !mask.Row(y)[x] ? 0 : edge ? 3 : 1 << 20;
+      if (start < (1 << 20)) queue.push({best[y * w + x] = start, y * w + x});
+    }
+  }
+  while (!queue.empty()) {
+    const auto [cost, i] = queue.top();
+    queue.pop();
+    if (cost > best[i]) continue;
+    for (int k = 0; k < 8; ++k) {
+      const int nx = i % w + kRingX[k], ny = i / w + kRingY[k];
+      if (nx < 0 || ny < 0 || nx >= w || ny >= h) continue;
+      const int next = cost + (kRingX[k] && kRingY[k] ? 4 : 3);
+      if (next < best[ny * w + nx]) queue.push({best[ny * w + nx] = next, ny * w + nx});
+    }
+  }
+  for (int threads : {1, 2, 3}) {
+    SCOPED_TRACE(testing::Message() << threads << " threads");
+    const std::unique_ptr<uint8_t[]> d = ChamferDistances(mask, threads);
+    int wrong = 0;
+    for (int i = 0; i < w * h; ++i) wrong += d[i] != std::min(best[i], 255);
+    EXPECT_EQ(wrong, 0);
   }
 }
 
