@@ -49,7 +49,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // Each way of deciding the ink, by the input's length.
   const int thresholds[] = {kThresholdLocal, kThresholdOtsu, 0, static_cast<int>(size % 256)};
   const InkKind kinds[] = {InkKind::kAuto, InkKind::kDark, InkKind::kLight};
-  const InkDecision ink = DecideInkMask(image, {kinds[size / 4 % 3], thresholds[size % 4]});
+  // One thread or two, as a batch or a single picture would use.
+  const int threads = 1 + static_cast<int>(size / 5 % 2);
+  const InkDecision ink =
+      DecideInkMask(image, {kinds[size / 4 % 3], thresholds[size % 4], threads});
   if (!ink.found) return 0;
   Check(ink.inkPixels > 0 && ink.inkPixels < total, "ink and paper both present");
   uint64_t inked = 0;
@@ -60,8 +63,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Check(inked == ink.inkPixels, "the mask holds the counted ink");
   Drawing drawing;
   const double epsilon = 0.3 + static_cast<double>(size % 7);
-  const DrawingOptions options{epsilon, static_cast<int>(size % 4), size % 2 == 0,
-                               size / 3 % 2 == 0, nullptr};
+  const DrawingOptions options{
+      epsilon, static_cast<int>(size % 4), size % 2 == 0, size / 3 % 2 == 0, threads, nullptr};
   if (VectorizeDrawing(image, options, drawing) != DrawingStatus::kOk) return 0;
   for (const Stroke& stroke : drawing.strokes) {
     const std::span<const DrawnPoint> points = drawing.Points(stroke);
