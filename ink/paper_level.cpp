@@ -1,59 +1,118 @@
 #include "ink/paper_level.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
+#include <functional>
 
 #include "parallel/parts.h"
 
 namespace {
 
-// The quartiles of a cell's histogram in one walk up it: the smallest
-// levels whose counts from the bottom reach a quarter, a half and three
-// quarters of total (in whole numbers: 4 x below >= k x total).
-void Quartiles(const uint16_t* histogram, uint32_t total, uint8_t quartile[3]) {
+// A cell's counts by level, and by block of 16 levels so that a walk up
+// them passes the empty and the uneventful blocks at once.
+constexpr int kBlock = 16;
+struct CellCounts {
+  uint16_t level[256];
+  uint16_t block[256 / kBlock];
+};
+
+// The quartiles of a cell's counts: the smallest levels whose counts from
+// the bottom reach a quarter, a half and three quarters of total (in whole
+// numbers: 4 x below >= k x total). Clears the counts for the next cell.
+void Quartiles(CellCounts& counts, uint32_t total, uint8_t quartile[3]) {
   uint32_t below = 0;
   int k = 1;
-  for (int v = 0; v < 256 && k <= 3; ++v) {
-    below += histogram[v];
-    while (k <= 3 && below > 0 && 4 * below >= k * total)
-      quartile[k++ - 1] = static_cast<uint8_t>(v);
+  for (int b = 0; b < 256 / kBlock; ++b) {
+    const uint32_t inBlock = counts.block[b];
+    if (inBlock == 0) continue;
+    if (k > 3 || 4 * (below + inBlock) < k * total) {
+      below += inBlock;  // no quartile within: passed whole
+    } else {
+      for (int v = b * kBlock; v < (b + 1) * kBlock; ++v) {
+        below += counts.level[v];
+        while (k <= 3 && below > 0 && 4 * below >= k * total)
+          quartile[k++ - 1] = static_cast<uint8_t>(v);
+      }
+    }
+    std::fill_n(counts.level + b * kBlock, kBlock, 0);
+    counts.block[b] = 0;
   }
   while (k <= 3) quartile[k++ - 1] = 255;
 }
 
-// Each value replaced by pick(the values within radius along one axis),
-// the window cut short at the grid's edges. O(n * radius) on a grid of a
-// few thousand cells.
-template <class Pick>
+// Each value replaced by what a Window picks of the values within radius
+// along one axis, the window cut short at the grid's edges. The window
+// slides: the value entering it is added and the one leaving removed, so
+// that the pass is O(n) for windows that add, remove and pick in O(1)
+// amortized.
+template <class Window>
 void Window1D(std::vector<uint8_t>& grid, int32_t columns, int32_t rows, int32_t radius,
-              bool alongRows, Pick pick) {
+              bool alongRows) {
   const std::vector<uint8_t> in = grid;
   const int32_t outer = alongRows ? rows : columns, inner = alongRows ? columns : rows;
   const auto at = [&](int32_t o, int32_t i) {
     return alongRows ? static_cast<size_t>(o) * columns + i : static_cast<size_t>(i) * columns + o;
   };
-  std::vector<uint8_t> window;
   for (int32_t o = 0; o < outer; ++o) {
+    Window window(inner);
+    for (int32_t k = 0; k <= std::min(inner - 1, radius); ++k) window.Add(in[at(o, k)]);
     for (int32_t i = 0; i < inner; ++i) {
-      window.clear();
-      for (int32_t k = std::max(0, i - radius); k <= std::min(inner - 1, i + radius); ++k) {
-        window.push_back(in[at(o, k)]);
-      }
-      grid[at(o, i)] = pick(window);
+      grid[at(o, i)] = window.Pick();
+      if (i - radius >= 0) window.Remove(in[at(o, i - radius)]);
+      if (i + radius + 1 < inner) window.Add(in[at(o, i + radius + 1)]);
     }
   }
 }
 
-uint8_t Largest(std::vector<uint8_t>& w) {
-  return *std::max_element(w.begin(), w.end());
-}
-uint8_t Smallest(std::vector<uint8_t>& w) {
-  return *std::min_element(w.begin(), w.end());
-}
-uint8_t Middle(std::vector<uint8_t>& w) {
-  std::nth_element(w.begin(), w.begin() + w.size() / 2, w.end());
-  return w[w.size() / 2];
-}
+// The largest value in the window (Before: std::less), or the smallest
+// (std::greater): the values that may still become it, in a queue that
+// falls from the front.
+template <class Before>
+class Extreme {
+ public:
+  explicit Extreme(int32_t length) : queue_(static_cast<size_t>(length)) {}
+  void Add(uint8_t v) {
+    while (end_ > begin_ && Before()(queue_[end_ - 1], v)) --end_;
+    queue_[end_++] = v;
+  }
+  void Remove(uint8_t v) {
+    if (queue_[begin_] == v) ++begin_;  // else it went when a greater one came
+  }
+  uint8_t Pick() const { return queue_[begin_]; }
+
+ private:
+  std::vector<uint8_t> queue_;
+  size_t begin_ = 0, end_ = 0;
+};
+
+using Largest = Extreme<std::less<uint8_t>>;
+using Smallest = Extreme<std::greater<uint8_t>>;
+
+// The window's median (its upper one when even): the counts of its values,
+// and the median and how many lie below it, moved a step at a time.
+class Middle {
+ public:
+  explicit Middle(int32_t) {}
+  void Add(uint8_t v) {
+    ++count_[v], ++size_;
+    below_ += v < median_;
+  }
+  void Remove(uint8_t v) {
+    --count_[v], --size_;
+    below_ -= v < median_;
+  }
+  uint8_t Pick() {
+    const uint32_t k = size_ / 2;  // the value with k below it in order
+    while (below_ > k) below_ -= count_[--median_];
+    while (below_ + count_[median_] <= k) below_ += count_[median_++];
+    return static_cast<uint8_t>(median_);
+  }
+
+ private:
+  std::array<uint32_t, 256> count_{};
+  uint32_t size_ = 0, below_ = 0, median_ = 0;
+};
 
 }  // namespace
 
@@ -70,9 +129,8 @@ CellStatistics MeasureCells(const GrayImage& image, int32_t cell, int threads) {
   // histograms.
   ForEachSlice(s.rows, threads, [&](int64_t, int64_t first, int64_t end) {
     // A cell counts up to a quarter of its pixels: 16-bit counters suffice.
-    std::vector<uint16_t> histograms(static_cast<size_t>(s.columns) * 256);
+    std::vector<CellCounts> counts(static_cast<size_t>(s.columns), CellCounts{});
     for (int64_t r = first; r < end; ++r) {
-      std::fill(histograms.begin(), histograms.end(), 0);
       const int64_t y0 = r * cell;
       const int64_t y1 = std::min<int64_t>(y0 + cell, image.height);
       // Every other pixel of every other row: a cell's levels, not its
@@ -80,17 +138,22 @@ CellStatistics MeasureCells(const GrayImage& image, int32_t cell, int threads) {
       // waits on its own counter.
       for (int64_t y = y0; y < y1; y += 2) {
         const uint8_t* row = image.Row(y);
-        uint16_t* h = histograms.data();
-        for (int64_t x = 0; x < width; x += 2) ++h[(x / cell) * 256 + row[x]];
+        for (int32_t c = 0; c < s.columns; ++c) {
+          CellCounts& h = counts[static_cast<size_t>(c)];
+          const int64_t x1 = std::min<int64_t>(static_cast<int64_t>(c + 1) * cell, width);
+          for (int64_t x = (static_cast<int64_t>(c) * cell + 1) & ~int64_t{1}; x < x1; x += 2) {
+            ++h.level[row[x]];
+            ++h.block[row[x] / kBlock];
+          }
+        }
       }
       for (int32_t c = 0; c < s.columns; ++c) {
-        const uint16_t* h = &histograms[static_cast<size_t>(c) * 256];
         const int64_t x1 = std::min<int64_t>(static_cast<int64_t>(c + 1) * cell, image.width);
         const uint32_t total = static_cast<uint32_t>(
             ((x1 - static_cast<int64_t>(c) * cell + 1) / 2) * ((y1 - y0 + 1) / 2));
         const size_t i = static_cast<size_t>(r) * s.columns + c;
         uint8_t quartile[3];
-        Quartiles(h, total, quartile);
+        Quartiles(counts[static_cast<size_t>(c)], total, quartile);
         s.low[i] = quartile[0];
         s.median[i] = quartile[1];
         s.high[i] = quartile[2];
@@ -115,10 +178,10 @@ std::vector<uint8_t> PaperLevels(const std::vector<uint8_t>& levels, int32_t col
           levels[static_cast<size_t>(from) * columns + std::clamp(c - radius, 0, columns - 1)];
     }
   }
-  for (auto pick : {Largest, Smallest}) {
-    Window1D(grid, wide, high, radius, true, pick);
-    Window1D(grid, wide, high, radius, false, pick);
-  }
+  Window1D<Largest>(grid, wide, high, radius, true);
+  Window1D<Largest>(grid, wide, high, radius, false);
+  Window1D<Smallest>(grid, wide, high, radius, true);
+  Window1D<Smallest>(grid, wide, high, radius, false);
   std::vector<uint8_t> paper(levels.size());
   for (int32_t r = 0; r < rows; ++r) {
     std::copy_n(&grid[static_cast<size_t>(r + radius) * wide + radius], columns,
@@ -130,8 +193,8 @@ std::vector<uint8_t> PaperLevels(const std::vector<uint8_t>& levels, int32_t col
 std::vector<uint8_t> MedianLevels(const std::vector<uint8_t>& levels, int32_t columns, int32_t rows,
                                   int32_t radius) {
   std::vector<uint8_t> grid = levels;
-  Window1D(grid, columns, rows, radius, true, Middle);
-  Window1D(grid, columns, rows, radius, false, Middle);
+  Window1D<Middle>(grid, columns, rows, radius, true);
+  Window1D<Middle>(grid, columns, rows, radius, false);
   return grid;
 }
 

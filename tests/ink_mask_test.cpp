@@ -4,9 +4,11 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <random>
 #include <vector>
 
 #include "ink/ink_mask.h"
+#include "ink/paper_level.h"
 
 namespace {
 
@@ -221,6 +223,66 @@ TEST(LocalInk, OnEvenPaperTheInkIsWhatIsAtLeastHalfCovered) {
   int wrong = 0;
   for (uint64_t i = 0; i < image.PixelCount(); ++i) wrong += (image.pixels[i] == 1) != half[i];
   EXPECT_EQ(wrong, 0);
+}
+
+}  // namespace
+
+namespace {
+
+// A grid's windows picked the plain way: every window gathered and sorted.
+std::vector<uint8_t> PickedPlainly(std::vector<uint8_t> grid, int columns, int rows, int radius,
+                                   bool alongRows, int which) {
+  const std::vector<uint8_t> in = grid;
+  for (int r = 0; r < rows; ++r) {
+    for (int c = 0; c < columns; ++c) {
+      std::vector<uint8_t> window;
+      for (int k = -radius; k <= radius; ++k) {
+        const int rr = alongRows ? r : r + k, cc = alongRows ? c + k : c;
+        if (rr >= 0 && cc >= 0 && rr < rows && cc < columns)
+          window.push_back(in[rr * columns + cc]);
+      }
+      std::sort(window.begin(), window.end());
+      grid[r * columns + c] = which == 0   ? window.back()
+                              : which == 1 ? window.front()
+                                           : window[window.size() / 2];
+    }
+  }
+  return grid;
+}
+
+// The closing and the median of the cells' levels, slid along the rows and
+// columns, against every window gathered and sorted: on random grids with
+// runs of equal levels, at radii from 0 to past the grid's size.
+TEST(PaperLevel, SlidingWindowsPickAsSortedWindowsDo) {
+  std::mt19937 random(21);
+  for (int trial = 0; trial < 60; ++trial) {
+    const int columns = 1 + random() % 40, rows = 1 + random() % 30, radius = random() % 12;
+    SCOPED_TRACE(testing::Message() << columns << " x " << rows << ", radius " << radius);
+    std::vector<uint8_t> levels(columns * rows);
+    for (uint8_t& v : levels) v = random() % 4 ? 200 + random() % 8 : random() % 256;
+    // The closing runs on the grid widened by its edge's own levels.
+    const int wide = columns + 2 * radius, high = rows + 2 * radius;
+    std::vector<uint8_t> grid(wide * high);
+    for (int r = 0; r < high; ++r) {
+      for (int c = 0; c < wide; ++c) {
+        grid[r * wide + c] = levels[std::clamp(r - radius, 0, rows - 1) * columns +
+                                    std::clamp(c - radius, 0, columns - 1)];
+      }
+    }
+    for (int which : {0, 1}) {
+      grid = PickedPlainly(grid, wide, high, radius, true, which);
+      grid = PickedPlainly(grid, wide, high, radius, false, which);
+    }
+    std::vector<uint8_t> closed(columns * rows);
+    for (int r = 0; r < rows; ++r) {
+      for (int c = 0; c < columns; ++c)
+        closed[r * columns + c] = grid[(r + radius) * wide + c + radius];
+    }
+    EXPECT_TRUE(PaperLevels(levels, columns, rows, radius) == closed);
+    const std::vector<uint8_t> median = PickedPlainly(
+        PickedPlainly(levels, columns, rows, radius, true, 2), columns, rows, radius, false, 2);
+    EXPECT_TRUE(MedianLevels(levels, columns, rows, radius) == median);
+  }
 }
 
 }  // namespace
