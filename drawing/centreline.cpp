@@ -113,6 +113,27 @@ PointF CutAt(PointF end, PointF d, std::vector<Point>& pixels, size_t reach) {
   return end;
 }
 
+// How far beyond `tip` along d the ink of a thin line reaches: the far edge
+// of the farthest ink pixel near the tip within the line's band (half its
+// width and half a pixel either side of the line through the tip). Where
+// a line steps at its end, the thinning may take its last pixel (with two
+// neighbours, at a stair's end, it is simple), and a ray along the line
+// from what is left passes beside that pixel.
+double InkBeyond(const InkRaster& r, PointF tip, PointF d, double half) {
+  const double edge = 0.5 / std::max(std::fabs(d.x), std::fabs(d.y));  // a pixel's far side
+  const int64_t cx = std::lround(tip.x), cy = std::lround(tip.y);
+  double reach = 0;
+  for (int64_t y = cy - 2; y <= cy + 2; ++y) {
+    for (int64_t x = cx - 2; x <= cx + 2; ++x) {
+      if (!r.Ink(static_cast<double>(x), static_cast<double>(y))) continue;
+      const double dx = static_cast<double>(x) - tip.x, dy = static_cast<double>(y) - tip.y;
+      const double along = dx * d.x + dy * d.y, across = std::fabs(dx * d.y - dy * d.x);
+      if (along > 0 && across <= half + 0.5) reach = std::max(reach, along + edge);
+    }
+  }
+  return reach;
+}
+
 // The centre of a free end's round cap: from a pixel of the stroke's body
 // the ink runs on to the tip; the cap's centre lies the stroke's half
 // width back from there. Pixels beyond it are left out.
@@ -138,7 +159,8 @@ PointF FittedEnd(std::vector<Point>& pixels, const InkRaster& r) {
     if (d.x == 0 && d.y == 0) return tip;
     const double half = HalfWidth(r, back, d, 4);
     if (half < 1.75) {
-      const double along = InkAhead(r, tip.x, tip.y, d.x, d.y, 4) - half;
+      const double along =
+          std::max(InkAhead(r, tip.x, tip.y, d.x, d.y, 4), InkBeyond(r, tip, d, half)) - half;
       return CutAt({tip.x + along * d.x, tip.y + along * d.y}, d, pixels, body);
     }
   }
