@@ -150,15 +150,18 @@ PointF FittedEnd(std::vector<Point>& pixels, const InkRaster& r) {
       std::min(pixels.size() - 1, body + std::max<size_t>(4, static_cast<size_t>(2 * radius)));
   if (pixels.size() < 3) return Centred(pixels, 0, r);
   if (radius < 2.5) {
-    // A thin line (up to three pixels wide): from its last pixel on along
-    // its last few, as far as the ink goes less the cap's radius (nothing
-    // for a line one pixel wide, whose ink ends with the pixel).
+    // A thin line (up to about two and a half pixels wide): from its last
+    // pixel on along its last few, as far as the ink goes less the cap's
+    // radius (nothing for a line one pixel wide, whose ink ends with the
+    // pixel). From three pixels on the cap is a disc whose rim the
+    // skeleton's last pixel leans onto, tilting that direction by up to
+    // 15 degrees and the end a pixel aside: the cap is fitted instead.
     const PointF tip = Centred(pixels, 0, r);
     const PointF back = Centred(pixels, std::min<size_t>(pixels.size() - 1, 4), r);
     const PointF d = Unit(tip.x - back.x, tip.y - back.y);
     if (d.x == 0 && d.y == 0) return tip;
     const double half = HalfWidth(r, back, d, 4);
-    if (half < 1.75) {
+    if (half < 1.25) {
       const double along =
           std::max(InkAhead(r, tip.x, tip.y, d.x, d.y, 4), InkBeyond(r, tip, d, half)) - half;
       return CutAt({tip.x + along * d.x, tip.y + along * d.y}, d, pixels, body);
