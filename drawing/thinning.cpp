@@ -107,63 +107,61 @@ bool MayGo(uint8_t code) {
   return kCount[code] > 1 && kSimple[code];
 }
 
-// Peels band b level by level. Each level is peeled side by side (north,
-// south, east, west): a ridge two pixels wide then loses one side, not
-// both, and its end stays an end. Deletions wake kept neighbours whose
-// level has come: this one's, the ones below, and in the bands either side
-// already peeled, any level, within `reach` rows of this band (the mark of
-// that sits in the mask byte beside the ink, which the neighbourhood code
-// has just read, rather than in the distances, which would be a second
-// look). Touches no pixel farther than reach + 1 rows from the band.
-void PeelBand(Peeling& p, int64_t b, int64_t reach) {
+// Peels the pixels of band b at one level. The level is peeled side by
+// side (north, south, east, west): a ridge two pixels wide then loses one
+// side, not both, and its end stays an end. Deletions wake kept neighbours
+// whose level has come: this one's and those below, in this band or the
+// bands either side within `reach` rows of it (the mark of that sits in the
+// mask byte beside the ink, which the neighbourhood code has just read,
+// rather than in the distances, which would be a second look). Touches no
+// pixel farther than reach + 1 rows from the band.
+void PeelBand(Peeling& p, int64_t b, int64_t level, int64_t reach) {
   constexpr int kSideBit[4] = {2, 6, 0, 4};  // N, S, E, W in the ring
   uint8_t* m = p.m;
   const int64_t first = std::max<int64_t>(0, b * p.bandRows - reach) * p.w;
   const int64_t last = std::min<int64_t>(p.mask.height, (b + 1) * p.bandRows + reach) * p.w;
-  std::vector<uint32_t> work, next;
+  const uint64_t* at = &p.start[static_cast<size_t>(b * 256 + level)];
+  if (at[0] == at[1]) return;
+  std::vector<uint32_t> work(p.order.get() + at[0], p.order.get() + at[1]), next;
   std::array<std::vector<uint32_t>, 4> sides;
-  for (int64_t level = 1; level < 256; ++level) {
-    const uint64_t* at = &p.start[static_cast<size_t>(b * 256 + level)];
-    work.assign(p.order.get() + at[0], p.order.get() + at[1]);
-    for (uint32_t i : work) m[i] |= kReached;
-    while (!work.empty()) {
-      // One look at each pixel sorts those that may go by the first of the
-      // sides (north, south, east, west) on which they touch paper; the
-      // sides are then peeled in turn, each pixel checked again as it goes.
-      // A pixel held back, or touching paper only later, has a neighbour
-      // that went and is looked at again in the next round.
-      for (std::vector<uint32_t>& side : sides) side.clear();
-      for (uint32_t i : work) {
-        if (!(m[i] & kInk)) continue;
+  for (uint32_t i : work) m[i] |= kReached;
+  while (!work.empty()) {
+    // One look at each pixel sorts those that may go by the first of the
+    // sides (north, south, east, west) on which they touch paper; the
+    // sides are then peeled in turn, each pixel checked again as it goes.
+    // A pixel held back, or touching paper only later, has a neighbour
+    // that went and is looked at again in the next round.
+    for (std::vector<uint32_t>& side : sides) side.clear();
+    for (uint32_t i : work) {
+      if (!(m[i] & kInk)) continue;
+      const uint8_t code = p.CodeOf(i);
+      if (!MayGo(code)) continue;
+      for (int s = 0; s < 4; ++s) {
+        if (!((code >> kSideBit[s]) & 1)) {
+          sides[s].push_back(i);
+          break;
+        }
+      }
+    }
+    next.clear();
+    for (const std::vector<uint32_t>& side : sides) {
+      for (uint32_t i : side) {
         const uint8_t code = p.CodeOf(i);
         if (!MayGo(code)) continue;
-        for (int s = 0; s < 4; ++s) {
-          if (!((code >> kSideBit[s]) & 1)) {
-            sides[s].push_back(i);
-            break;
+        m[i] = 0;
+        for (int k = 0; k < 8; ++k) {
+          if (!((code >> k) & 1)) continue;
+          const int64_t j = i + p.offset[k];
+          if ((m[j] & (kReached | kQueued)) == kReached && j >= first && j < last) {
+            m[j] |= kQueued;
+            next.push_back(static_cast<uint32_t>(j));
           }
         }
       }
-      next.clear();
-      for (const std::vector<uint32_t>& side : sides) {
-        for (uint32_t i : side) {
-          const uint8_t code = p.CodeOf(i);
-          if (!MayGo(code)) continue;
-          m[i] = 0;
-          for (int k = 0; k < 8; ++k) {
-            if (!((code >> k) & 1)) continue;
-            const int64_t j = i + p.offset[k];
-            if ((m[j] & (kReached | kQueued)) == kReached && j >= first && j < last) {
-              m[j] |= kQueued;
-              next.push_back(static_cast<uint32_t>(j));
-            }
-          }
-        }
-      }
-      // The next round: the neighbours of what went, once each.
-      std::swap(work, next);
-      for (uint32_t i : work) m[i] &= static_cast<uint8_t>(~kQueued);
     }
+    // The next round: the neighbours of what went, once each.
+    std::swap(work, next);
+    for (uint32_t i : work) m[i] &= static_cast<uint8_t>(~kQueued);
   }
 }
 
@@ -173,14 +171,17 @@ bool ThinToSkeleton(GrayImage& mask, const uint8_t* distances, int threads) {
   const int64_t w = mask.width;
   uint8_t* m = mask.pixels.get();
   // Ink pixels sorted by band of rows, then by distance (a counting sort).
-  // The levels go outside in within a band, so that the pixels a level
-  // touches stay in the cache. The even bands are peeled first, then the
-  // odd ones: the bands peeled at once lie a band apart, so that threads
-  // can take them side by side, and the result is the same on one thread
-  // as on many. Pixels on a band's edge see the next band not yet peeled
-  // and may stay a little longer; they are woken again when their
-  // neighbours go, within half a band, which keeps two bands peeled at
-  // once from touching the same pixels.
+  // The levels go outside in over the whole picture, each level band by
+  // band: the even bands, then the odd ones, so that the bands peeled at
+  // once lie a band apart and threads can take them side by side, with the
+  // same result on one thread as on many. (Peeling each band through all
+  // its levels before the next kept a band in the cache, but a band's edge
+  // then met the next band's ink not yet peeled, or already thinned, and
+  // thick strokes crossing it were thinned off their middles: the lettering
+  // with a 14 px pen had a p95 of 1.23 px, now 0.45 px, for about a tenth
+  // more time on the A4 page.) A deletion wakes neighbours in the bands
+  // either side within half a band, which keeps two bands peeled at once
+  // from touching the same pixels.
   const int64_t bandRows = std::max<int64_t>(16, (int64_t{1} << 19) / std::max<int64_t>(w, 1));
   const int64_t bands = (mask.height + bandRows - 1) / bandRows;
   Peeling p{mask,
@@ -233,10 +234,16 @@ bool ThinToSkeleton(GrayImage& mask, const uint8_t* distances, int threads) {
   // A band peeled touches its own rows and `reach` + 1 either side; the
   // next band peeled at once begins bandRows beyond its end.
   const int64_t reach = bandRows / 2 - 1;
-  for (int64_t parity = 0; parity < 2; ++parity) {
-    const int64_t count = (bands - parity + 1) / 2;
-    ForEachPart(count, count, threads,
-                [&](int64_t k, int64_t, int64_t) { PeelBand(p, 2 * k + parity, reach); });
+  for (int64_t level = 1; level < 256; ++level) {
+    bool any = false;
+    for (int64_t b = 0; b < bands && !any; ++b)
+      any = start[b * 256 + level] < start[b * 256 + level + 1];
+    if (!any) continue;
+    for (int64_t parity = 0; parity < 2; ++parity) {
+      const int64_t count = (bands - parity + 1) / 2;
+      ForEachPart(count, count, threads,
+                  [&](int64_t k, int64_t, int64_t) { PeelBand(p, 2 * k + parity, level, reach); });
+    }
   }
   for (uint64_t k = 0; k < start.back(); ++k) m[p.order[k]] &= kInk;
   return true;
