@@ -162,8 +162,13 @@ PointF FittedEnd(std::vector<Point>& pixels, const InkRaster& r) {
     if (d.x == 0 && d.y == 0) return tip;
     const double half = HalfWidth(r, back, d, 4);
     if (half < 1.25) {
-      const double along =
-          std::max(InkAhead(r, tip.x, tip.y, d.x, d.y, 4), InkBeyond(r, tip, d, half)) - half;
+      const double reach =
+          std::max(InkAhead(r, tip.x, tip.y, d.x, d.y, 4), InkBeyond(r, tip, d, half));
+      // No farther than the picture's edge, where the ink ends.
+      double edge = reach;
+      if (d.x != 0) edge = std::min(edge, ((d.x < 0 ? -0.5 : r.width - 0.5) - tip.x) / d.x);
+      if (d.y != 0) edge = std::min(edge, ((d.y < 0 ? -0.5 : r.height - 0.5) - tip.y) / d.y);
+      const double along = std::min(reach - half, edge);
       return CutAt({tip.x + along * d.x, tip.y + along * d.y}, d, pixels, body);
     }
   }

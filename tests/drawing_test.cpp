@@ -108,6 +108,22 @@ TEST(Drawing, ThinLineEndsAtEverySlope) {
   }
 }
 
+// Thin lines running off the picture at every side and slope: an end
+// reaching for the ink's last pixel stops at the picture's edge.
+TEST(Drawing, EndsAtThePicturesEdgeStayInside) {
+  for (double width : {1.0, 2.0}) {
+    for (double degrees = 1; degrees < 360; degrees += 7) {
+      SCOPED_TRACE(testing::Message() << "width " << width << ", " << degrees << " degrees");
+      const double a = degrees * M_PI / 180;
+      const Segment line{30.2, 20.4, 30.2 + 60 * std::cos(a), 20.4 + 60 * std::sin(a)};
+      const Drawing d = Vectorize(Draw(61, 41, {line}, width));
+      for (const DrawnPoint& p : d.points) {
+        EXPECT_TRUE(p.x >= -0.5 && p.y >= -0.5 && p.x <= 60.5 && p.y <= 40.5) << p.x << ", " << p.y;
+      }
+    }
+  }
+}
+
 TEST(Drawing, CrossingIsTwoStrokesAndTIsBarAndStem) {
   for (double width : {1.0, 3.0, 6.0, 9.0}) {
     SCOPED_TRACE(width);
