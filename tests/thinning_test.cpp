@@ -86,6 +86,24 @@ TEST(Thinning, KeepsEveryPieceOfInkAndEveryHole) {
   }
 }
 
+// Adds `count` random discs of radius `smallest` to smallest + spread - 1,
+// a third of them rings where `rings`; with `gaps`, one pixel in about
+// that many inside a disc is left out.
+void AddDiscs(GrayImage& mask, std::mt19937& random, int count, int smallest, int spread,
+              bool rings, int gaps = 0) {
+  const int w = mask.width, h = mask.height;
+  for (int shape = 0; shape < count; ++shape) {
+    const double cx = random() % w, cy = random() % h, r = smallest + random() % spread;
+    const double inner = rings && random() % 3 == 0 ? r * 0.6 : -1;
+    for (int y = std::max(0, int(cy - r)); y <= std::min(h - 1, int(cy + r)); ++y) {
+      for (int x = std::max(0, int(cx - r)); x <= std::min(w - 1, int(cx + r)); ++x) {
+        const double d = std::hypot(x - cx, y - cy);
+        if (d <= r && d > inner && (!gaps || random() % gaps)) mask.Row(y)[x] = 1;
+      }
+    }
+  }
+}
+
 // A picture wide enough to be peeled in bands (128 rows each here), with
 // shapes across the bands' edges: the topology is kept there too, and the
 // skeleton is the same on one, two and three threads.
@@ -93,16 +111,7 @@ TEST(Thinning, BandsPeeledSideBySideKeepTopologyAndGiveOneSkeleton) {
   std::mt19937 random(11);
   const int w = 4096, h = 600;
   GrayImage mask = Blank(w, h);
-  for (int shape = 0; shape < 120; ++shape) {
-    const double cx = random() % w, cy = random() % h, r = 3 + random() % 60;
-    const double inner = random() % 3 == 0 ? r * 0.6 : -1;
-    for (int y = std::max(0, int(cy - r)); y <= std::min(h - 1, int(cy + r)); ++y) {
-      for (int x = std::max(0, int(cx - r)); x <= std::min(w - 1, int(cx + r)); ++x) {
-        const double d = std::hypot(x - cx, y - cy);
-        if (d <= r && d > inner) mask.Row(y)[x] = 1;
-      }
-    }
-  }
+  AddDiscs(mask, random, 120, 3, 60, true);
   const int ink = Components(mask, 1), paper = Components(mask, 0);
   const std::unique_ptr<uint8_t[]> distances = ChamferDistances(mask);
   std::vector<uint8_t> first;
@@ -127,14 +136,7 @@ TEST(Distances, ShortestPathsFromThePaperOnAnyNumberOfThreads) {
   std::mt19937 random(13);
   const int w = 300, h = 1300;
   GrayImage mask = Blank(w, h);
-  for (int shape = 0; shape < 30; ++shape) {
-    const double cx = random() % w, cy = random() % h, r = 5 + random() % 120;
-    for (int y = 0; y < h; ++y) {
-      for (int x = 0; x < w; ++x) {
-        if (std::hypot(x - cx, y - cy) <= r && random() % 50) mask.Row(y)[x] = 1;
-      }
-    }
-  }
+  AddDiscs(mask, random, 30, 5, 120, false, 50);
   std::vector<int> best(w * h, 1 << 20);
   using Entry = std::pair<int, int>;
   std::priority_queue<Entry, std::vector<Entry>, std::greater<Entry>> queue;
