@@ -348,7 +348,8 @@ std::vector<Point> CentrelineOf(const StrokeGraph& g, const StrokeRun& run, int6
   const auto nearNode = [&](int node, Point i) {
     if (node < 0) return false;
     const Node& n = g.nodes[node];
-    const double reach = g.Bend(node) > 0 ? g.Bend(node) : std::max(2.0, 2 * n.Radius());
+    const double reach =
+        g.Bend(node) > 0 ? g.Bend(node) : std::max({2.0, 2 * n.Radius(), g.BendOrTurn(node)});
     const double dx = static_cast<double>(i.x) - n.X(), dy = static_cast<double>(i.y) - n.Y();
     return dx * dx + dy * dy < reach * reach;
   };

@@ -81,18 +81,24 @@ Reach ReachFor(double radius) {
   return {near, near + std::max<size_t>(10, static_cast<size_t>(2 * radius))};
 }
 
+// Whether ink lies within a pixel of (x, y): a line one pixel wide steps
+// aside of any straight path along it, and its arms' lines meet up to a
+// pixel off its corner's last pixel.
+bool InkNear(const InkRaster& r, double x, double y) {
+  for (int k = 0; k < 9; ++k) {
+    if (r.Ink(x + k % 3 - 1, y + k / 3 - 1)) return true;
+  }
+  return false;
+}
+
 // Whether the straight path from p to q runs on ink all the way, within a
-// pixel (a line one pixel wide steps aside of any straight path along it);
-// sampled every half pixel. O(distance).
+// pixel; sampled every half pixel. O(distance).
 bool InkBetween(const InkRaster& r, PointF p, PointF q) {
   const double length = std::hypot(q.x - p.x, q.y - p.y);
   const int steps = static_cast<int>(2 * length) + 1;
   for (int i = 0; i <= steps; ++i) {
     const double t = static_cast<double>(i) / steps;
-    const double x = p.x + t * (q.x - p.x), y = p.y + t * (q.y - p.y);
-    bool near = false;
-    for (int k = 0; k < 9 && !near; ++k) near = r.Ink(x + k % 3 - 1, y + k / 3 - 1);
-    if (!near) return false;
+    if (!InkNear(r, p.x + t * (q.x - p.x), p.y + t * (q.y - p.y))) return false;
   }
   return true;
 }
@@ -119,9 +125,11 @@ bool CornerVertex(const std::vector<Point>& points, size_t k, Reach reach, const
   const double cx = b.centre.x - a.centre.x, cy = b.centre.y - a.centre.y;
   const double t = (cx * ub.y - cy * ub.x) / cross;
   const PointF v{a.centre.x + t * ua.x, a.centre.y + t * ua.y};
-  // Arms that meet off the ink (or off the picture) turn there, not corner;
-  // nor do arms whose lines meet on other ink across the paper.
-  if (!r.Ink(v.x, v.y) || !InkBetween(r, aTo, v) || !InkBetween(r, v, bFrom)) return false;
+  // Arms that meet off the ink (or off the picture) turn there, not corner
+  // (a pixel off is allowed: a line one pixel wide loses its corner's last
+  // pixel to the thinning, and its arms' lines are fitted to steps); nor do
+  // arms whose lines meet on other ink across the paper.
+  if (!InkNear(r, v.x, v.y) || !InkBetween(r, aTo, v) || !InkBetween(r, v, bFrom)) return false;
   // Beyond the end of arm a and before the start of arm b.
   if ((v.x - aTo.x) * ua.x + (v.y - aTo.y) * ua.y < -1) return false;
   if ((bFrom.x - v.x) * ub.x + (bFrom.y - v.y) * ub.y < -1) return false;
@@ -130,11 +138,13 @@ bool CornerVertex(const std::vector<Point>& points, size_t k, Reach reach, const
   const double radiusB = HalfWidth(r, b.centre, ub, limit);
   const double radius = (radiusA + radiusB) / 2;
   if (std::fabs(radiusA - radiusB) > 1 + 0.2 * radius) return false;
+  // The ink reaches the radius round the vertex, less what the arms' fits
+  // and the outline's rounding may miss it by: a pixel, or a fifth.
   constexpr int kRays = 16;
   for (int i = 0; i < kRays; ++i) {
     const double angle = 2 * M_PI * i / kRays;
     if (InkAhead(r, v.x, v.y, std::cos(angle), std::sin(angle), radius + 1) <
-        radius - std::max(0.75, 0.2 * radius)) {
+        radius - std::max(1.0, 0.2 * radius)) {
       return false;
     }
   }

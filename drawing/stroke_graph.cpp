@@ -59,13 +59,15 @@ double JunctionReach(const StrokeGraph& g, int node, std::span<const int> ends,
       const double length = std::hypot(arm.dx, arm.dy);
       arm.dx /= length, arm.dy /= length;
     }
-    // The narrowest there: nearer, the junction's ink widens it.
+    // The narrowest there: nearer, the junction's ink widens it. Half a
+    // pixel more: the skeleton's pixels lie up to half a pixel off the
+    // stroke's middle, and the narrowest is from one nearer an edge.
     uint8_t least = UINT8_MAX;
     const size_t count = g.branches[ends[i] / 2].count;
     for (size_t k = std::min(near, count - 1); k <= std::min(far, count - 1); ++k) {
       least = std::min(least, distances[PixelFrom(g, ends[i], k)]);
     }
-    arm.half = static_cast<double>(least) / kStraightStep;
+    arm.half = static_cast<double>(least) / kStraightStep + 0.5;
   }
   constexpr double kSharpest = 0.35;  // 20 degrees: nearer, the branches are one ink
   double reach = 2, smallest = 1;
@@ -397,11 +399,65 @@ bool LeavesJunction(const StrokeGraph& g, const Branch& b, const uint8_t* distan
   return reach > 2 * static_cast<double>(distances[base]) / kStraightStep + 1.5;
 }
 
+struct ArmFit {
+  double x, y;    // the centroid of the fitted pixels
+  double dx, dy;  // the line's direction, unit
+};
+
+// The line through an arm's skeleton pixels from `near` to `far` pixels
+// out of its node, by total least squares; false where the arm is shorter
+// or strays from the line by more than a pixel (it curves).
+bool ArmLine(const StrokeGraph& g, int end, size_t near, size_t far, int64_t width, ArmFit& line) {
+  if (g.branches[end / 2].count <= far) return false;
+  double mx = 0, my = 0;
+  for (size_t k = near; k <= far; ++k) {
+    const uint32_t i = PixelFrom(g, end, k);
+    mx += static_cast<double>(i % width), my += static_cast<double>(i / width);
+  }
+  const double n = static_cast<double>(far - near + 1);
+  mx /= n, my /= n;
+  double sxx = 0, sxy = 0, syy = 0;
+  for (size_t k = near; k <= far; ++k) {
+    const uint32_t i = PixelFrom(g, end, k);
+    const double dx = static_cast<double>(i % width) - mx, dy = static_cast<double>(i / width) - my;
+    sxx += dx * dx, sxy += dx * dy, syy += dy * dy;
+  }
+  const double angle = 0.5 * std::atan2(2 * sxy, sxx - syy);
+  line = {mx, my, std::cos(angle), std::sin(angle)};
+  for (size_t k = near; k <= far; ++k) {
+    const uint32_t i = PixelFrom(g, end, k);
+    const double dx = static_cast<double>(i % width) - mx, dy = static_cast<double>(i / width) - my;
+    if (std::fabs(dx * line.dy - dy * line.dx) > 1) return false;
+  }
+  return true;
+}
+
+// Where two straight arms' lines cross, fitted from one to two of the
+// node's widths out and ten pixels more (nearer, each bends towards the
+// other): the vertex of a sharp corner, more surely than the spur, whose
+// tip the thinning leaves anywhere in the round outer join of a thick
+// stroke. False where an arm curves or is short, the lines run near
+// parallel, or they cross off the ink.
+bool ArmsCrossing(const StrokeGraph& g, int node, int a, int b, const uint8_t* distances,
+                  int64_t width, int64_t height, double& vx, double& vy) {
+  const double radius = std::max(1.0, g.nodes[node].Radius());
+  const auto near = static_cast<size_t>(std::lround(2 * radius)),
+             far = static_cast<size_t>(std::lround(4 * radius)) + 10;
+  ArmFit p, q;
+  if (!ArmLine(g, a, near, far, width, p) || !ArmLine(g, b, near, far, width, q)) return false;
+  const double cross = p.dx * q.dy - p.dy * q.dx;
+  if (std::fabs(cross) < 0.34) return false;  // sin 20 degrees
+  const double t = ((q.x - p.x) * q.dy - (q.y - p.y) * q.dx) / cross;
+  vx = p.x + t * p.dx, vy = p.y + t * p.dy;
+  const int64_t x = std::lround(vx), y = std::lround(vy);
+  return x >= 0 && y >= 0 && x < width && y < height && distances[y * width + x] != 0;
+}
+
 // Side branches from a junction to a free end that are no arms of their
 // own are noise of the outline, not strokes; at a sharp corner
 // the one such branch marks the vertex. Runs after the merging of nodes, so
 // every branch end names a root node.
-void PruneSpurs(StrokeGraph& g, const uint8_t* distances, int64_t width) {
+void PruneSpurs(StrokeGraph& g, const uint8_t* distances, int64_t width, int64_t height) {
   constexpr double kStraight = 0.7;  // cos 45 degrees: arms that continue each other
   for (int round = 0; round < 2; ++round) {
     const NodeEnds endsAt = EndsAtNodes(g);
@@ -423,6 +479,13 @@ void PruneSpurs(StrokeGraph& g, const uint8_t* distances, int64_t width) {
       BranchDirection(g, arms[0], width, ax, ay);
       BranchDirection(g, arms[1], width, bx, by);
       if (-(ax * bx + ay * by) >= kStraight) continue;  // a T's bar: no corner
+      double vx, vy;
+      if (ArmsCrossing(g, node, arms[0], arms[1], distances, width, height, vx, vy)) {
+        Node& n = g.nodes[node];
+        n.sumX = vx * static_cast<double>(n.pixels);
+        n.sumY = vy * static_cast<double>(n.pixels);
+        continue;
+      }
       const auto armRadius = [&](int end) {
         const Branch& arm = g.branches[end / 2];
         const size_t k =
@@ -532,7 +595,7 @@ void JoinAndRun(StrokeGraph& graph, const uint8_t* distances, int64_t width);
 
 StrokeGraph BuildStrokeGraph(GrayImage& skeleton, const uint8_t* distances,
                              const GraphOptions& options) {
-  const int64_t width = skeleton.width;
+  const int64_t width = skeleton.width, height = skeleton.height;
   StrokeGraph g;
   {
     // What the walks need goes before the graph is worked on: on a picture
@@ -552,7 +615,7 @@ StrokeGraph BuildStrokeGraph(GrayImage& skeleton, const uint8_t* distances,
   DropSpecks(g, options.minLength);
   MergeCloseNodes(g, distances, width);
   AbsorbKnots(g, distances, width);
-  PruneSpurs(g, distances, width);
+  PruneSpurs(g, distances, width, height);
   // The removed branches go (on noise, a third of them) before the joins
   // make their arrays by branch.
   size_t kept = 0;

@@ -5,6 +5,8 @@
 // ring one closed stroke.
 #pragma once
 
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <span>
 #include <vector>
@@ -71,8 +73,10 @@ struct StrokeGraph {
   // By node, once the strokes are joined: at a junction of three or more
   // branches, how far from it the skeleton bends towards the other
   // branches (a stroke's width, farther where two branches meet at an
-  // acute angle); 0 elsewhere. Apart from the nodes, which a drawing of
-  // noise has millions of while the graph is built, its peak.
+  // acute angle); at a corner (two branches at an angle) the same, negated,
+  // since no line passes through it; 0 elsewhere. Apart from the nodes,
+  // which a drawing of noise has millions of while the graph is built, its
+  // peak.
   std::vector<float> bends;
   int64_t specks = 0;
   int64_t spurs = 0;
@@ -84,7 +88,10 @@ struct StrokeGraph {
   std::span<const RunStep> Steps(const StrokeRun& r) const {
     return {steps.data() + r.first, r.count};
   }
-  double Bend(int node) const { return bends[static_cast<size_t>(node)]; }
+  // How far from a junction the skeleton bends; 0 at other nodes.
+  double Bend(int node) const { return std::max(0.0f, bends[static_cast<size_t>(node)]); }
+  // How far from a junction or a corner it bends; 0 at other nodes.
+  double BendOrTurn(int node) const { return std::fabs(bends[static_cast<size_t>(node)]); }
 };
 
 struct GraphOptions {

@@ -30,13 +30,19 @@ void JoinAtNodes(StrokeGraph& g, const uint8_t* distances, int64_t width,
   for (size_t node = 0; node < g.nodes.size(); ++node) {
     const std::span<const int> ends = endsAt.At(static_cast<int>(node));
     if (ends.size() < 2) continue;
+    std::vector<EndDirection> d;
+    for (int end : ends) d.push_back(DirectionAt(g, end, width));
     if (ends.size() == 2) {  // what pruning left of a junction: one line through it
       partner[ends[0]] = ends[1];
       partner[ends[1]] = ends[0];
+      // At a corner the arms' inks overlap as far out as at a junction of
+      // the same angle, and the skeleton bends as far.
+      if (-(d[0].dx * d[1].dx + d[0].dy * d[1].dy) < limit) {
+        g.bends[node] = -static_cast<float>(
+            JunctionReach(g, static_cast<int>(node), ends, distances, width, ReachOf::kStrokes));
+      }
       continue;
     }
-    std::vector<EndDirection> d;
-    for (int end : ends) d.push_back(DirectionAt(g, end, width));
     g.bends[node] = static_cast<float>(
         JunctionReach(g, static_cast<int>(node), ends, distances, width, ReachOf::kStrokes));
     // Straightness of a pair: how nearly one leaves opposite to the other.

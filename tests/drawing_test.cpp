@@ -225,6 +225,37 @@ TEST(Drawing, ShortArmsAreKept) {
   }
 }
 
+// At an acute corner the arms' inks overlap out to w / sin(angle) from the
+// vertex, and the skeleton bends towards the other arm as far: the stroke
+// keeps to its arms there (0.3 w + 1 within w + 1 of the vertex, a pixel
+// beyond) and turns at the vertex, within a pixel and a half of it.
+TEST(Drawing, AcuteCornersKeepToTheirArms) {
+  std::mt19937 random(7);
+  for (const double w : {1.0, 4.0, 8.0, 16.0, 25.0, 40.0}) {
+    for (const double degrees : {32.0, 40.0, 48.0}) {
+      const double turn = std::uniform_real_distribution<double>(0, 2 * M_PI)(random);
+      const double a = degrees * M_PI / 180, length = 4 * w + 40;
+      SCOPED_TRACE(testing::Message() << "width " << w << ", corner " << degrees << " degrees, "
+                                      << "first arm at " << turn << " rad");
+      const double size = 2 * length + 2 * w + 20, vx = size / 2, vy = size / 2;
+      const std::vector<Segment> drawn = {
+          {vx + length * std::cos(turn), vy + length * std::sin(turn), vx, vy},
+          {vx, vy, vx + length * std::cos(turn + a), vy + length * std::sin(turn + a)}};
+      const int side = static_cast<int>(size);
+      const Drawing d = Vectorize(Draw(side, side, drawn, w));
+      ASSERT_EQ(d.strokes.size(), 1u);
+      double vertex = 1e9;
+      for (const DrawnPoint& p : d.Points(d.strokes[0])) {
+        const double limit = std::hypot(p.x - vx, p.y - vy) <= w + 1 ? 0.3 * w + 1 : 1.0;
+        EXPECT_LE(std::min(Distance(p.x, p.y, drawn[0]), Distance(p.x, p.y, drawn[1])), limit)
+            << "at " << p.x << "," << p.y;
+        vertex = std::min(vertex, std::hypot(p.x - vx, p.y - vy));
+      }
+      EXPECT_LE(vertex, 1.5) << "the nearest point to the vertex";
+    }
+  }
+}
+
 // A filled disc traces as a dot and a filled block as a line through its
 // middle: both are told, with their boxes; strokes of any width, even a
 // drawing of one thick stroke, are not.
