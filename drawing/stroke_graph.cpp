@@ -59,15 +59,13 @@ double JunctionReach(const StrokeGraph& g, int node, std::span<const int> ends,
       const double length = std::hypot(arm.dx, arm.dy);
       arm.dx /= length, arm.dy /= length;
     }
-    // The narrowest there: nearer, the junction's ink widens it. Half a
-    // pixel more: the skeleton's pixels lie up to half a pixel off the
-    // stroke's middle, and the narrowest is from one nearer an edge.
+    // The narrowest there: nearer, the junction's ink widens it.
     uint8_t least = UINT8_MAX;
     const size_t count = g.branches[ends[i] / 2].count;
     for (size_t k = std::min(near, count - 1); k <= std::min(far, count - 1); ++k) {
       least = std::min(least, distances[PixelFrom(g, ends[i], k)]);
     }
-    arm.half = static_cast<double>(least) / kStraightStep + 0.5;
+    arm.half = static_cast<double>(least) / kStraightStep + (of == ReachOf::kCorner ? 0.5 : 0);
   }
   constexpr double kSharpest = 0.35;  // 20 degrees: nearer, the branches are one ink
   double reach = 2, smallest = 1;
@@ -81,7 +79,7 @@ double JunctionReach(const StrokeGraph& g, int node, std::span<const int> ends,
       reach = std::max(reach, (arms[i].half + arms[j].half) / std::max(sine, kSharpest));
     }
   }
-  return of == ReachOf::kStrokes
+  return of != ReachOf::kJunction
              ? reach
              : std::max(2.0, 2 * g.nodes[node].Radius()) / std::max(smallest, kSharpest);
 }

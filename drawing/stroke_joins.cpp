@@ -39,7 +39,7 @@ void JoinAtNodes(StrokeGraph& g, const uint8_t* distances, int64_t width,
       // the same angle, and the skeleton bends as far.
       if (-(d[0].dx * d[1].dx + d[0].dy * d[1].dy) < limit) {
         g.bends[node] = -static_cast<float>(
-            JunctionReach(g, static_cast<int>(node), ends, distances, width, ReachOf::kStrokes));
+            JunctionReach(g, static_cast<int>(node), ends, distances, width, ReachOf::kCorner));
       }
       continue;
     }
