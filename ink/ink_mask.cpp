@@ -7,30 +7,26 @@
 #include "parallel/parts.h"
 
 Histogram LuminanceHistogram(const GrayImage& image, int threads) {
-  std::vector<Histogram> parts(static_cast<size_t>(std::max(threads, 1)), Histogram{});
-  ForEachSlice(static_cast<int64_t>(image.PixelCount()), threads,
-               [&](int64_t part, int64_t begin, int64_t end) {
-                 // Four tables so that runs of equal pixels do not wait on one counter.
-                 uint64_t counts[4][256] = {};
-                 const uint8_t* p = image.pixels.get();
-                 int64_t i = begin;
-                 for (; i + 4 <= end; i += 4) {
-                   ++counts[0][p[i]];
-                   ++counts[1][p[i + 1]];
-                   ++counts[2][p[i + 2]];
-                   ++counts[3][p[i + 3]];
-                 }
-                 for (; i < end; ++i) ++counts[0][p[i]];
-                 Histogram& h = parts[static_cast<size_t>(part)];
-                 for (int v = 0; v < 256; ++v) {
-                   h[v] = counts[0][v] + counts[1][v] + counts[2][v] + counts[3][v];
-                 }
-               });
-  Histogram histogram{};
-  for (const Histogram& h : parts) {
-    for (int v = 0; v < 256; ++v) histogram[v] += h[v];
-  }
-  return histogram;
+  const uint8_t* p = image.pixels.get();
+  const auto count = [p](int64_t begin, int64_t end) {
+    // Four tables so that runs of equal pixels do not wait on one counter.
+    uint64_t counts[4][256] = {};
+    int64_t i = begin;
+    for (; i + 4 <= end; i += 4) {
+      ++counts[0][p[i]];
+      ++counts[1][p[i + 1]];
+      ++counts[2][p[i + 2]];
+      ++counts[3][p[i + 3]];
+    }
+    for (; i < end; ++i) ++counts[0][p[i]];
+    Histogram h;
+    for (int v = 0; v < 256; ++v) h[v] = counts[0][v] + counts[1][v] + counts[2][v] + counts[3][v];
+    return h;
+  };
+  return SumOverSlices<Histogram>(static_cast<int64_t>(image.PixelCount()), threads, count,
+                                  [](Histogram& sum, const Histogram& part) {
+                                    for (int v = 0; v < 256; ++v) sum[v] += part[v];
+                                  });
 }
 
 int OtsuThreshold(const Histogram& histogram) {

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <numeric>
 #include <vector>
 
 #include "ink/paper_level.h"
@@ -39,21 +38,28 @@ bool InkIsDark(const GrayImage& image, const CellStatistics& cells, int32_t radi
   const std::vector<float> bulk =
       AsFloats(MedianLevels(cells.median, cells.columns, cells.rows, radius));
   const int32_t width = image.width;  // in a local, as below
-  std::vector<uint64_t> below(static_cast<size_t>(std::max(threads, 1))), above(below.size());
-  ForEachSlice((image.height + 3) / 4, threads, [&](int64_t part, int64_t first, int64_t end) {
-    std::vector<float> level(static_cast<size_t>(width));
+  struct Votes {
     uint64_t darker = 0, lighter = 0;
+  };
+  const auto vote = [&](int64_t first, int64_t end) {
+    std::vector<float> level(static_cast<size_t>(width));
+    Votes v;
     for (int64_t y = 4 * first; y < 4 * end && y < image.height; y += 4) {
       CellRow(bulk, cells, width, y, level.data());
       const uint8_t* row = image.Row(y);
       for (int64_t x = 0; x < width; ++x) {
-        darker += row[x] < level[x] - kClear;
-        lighter += row[x] > level[x] + kClear;
+        v.darker += row[x] < level[x] - kClear;
+        v.lighter += row[x] > level[x] + kClear;
       }
     }
-    below[static_cast<size_t>(part)] = darker, above[static_cast<size_t>(part)] = lighter;
-  });
-  return std::reduce(below.begin(), below.end()) >= std::reduce(above.begin(), above.end());
+    return v;
+  };
+  const Votes votes = SumOverSlices<Votes>((image.height + 3) / 4, threads, vote,
+                                           [](Votes& sum, const Votes& part) {
+                                             sum.darker += part.darker;
+                                             sum.lighter += part.lighter;
+                                           });
+  return votes.darker >= votes.lighter;
 }
 
 // Rewrites each pixel v as to(v, f), with f a factor kept a cell and
@@ -157,13 +163,13 @@ uint64_t JoinFaintToClear(GrayImage& image, int weak, int strong, int threads) {
   const uint64_t n = image.PixelCount();
   // Each pixel as keep(its class), on the threads; the pixels kept.
   const auto each = [&](auto keep) {
-    std::vector<uint64_t> kept(static_cast<size_t>(std::max(threads, 1)));
-    ForEachSlice(static_cast<int64_t>(n), threads, [&](int64_t part, int64_t begin, int64_t end) {
-      uint64_t count = 0;
-      for (int64_t i = begin; i < end; ++i) count += (p[i] = keep(p[i])) != 0;
-      kept[static_cast<size_t>(part)] = count;
-    });
-    return std::reduce(kept.begin(), kept.end());
+    return SumOverSlices<uint64_t>(static_cast<int64_t>(n), threads,
+                                   [&](int64_t begin, int64_t end) {
+                                     uint64_t count = 0;
+                                     for (int64_t i = begin; i < end; ++i)
+                                       count += (p[i] = keep(p[i])) != 0;
+                                     return count;
+                                   });
   };
   // Past 2^32 pixels (which the drawing mode refuses) a stack entry would
   // not hold a pixel's index: clear ink only.

@@ -60,3 +60,22 @@ template <class Work>
 void ForEachSlice(int64_t count, int threads, const Work& work) {
   ForEachPart(count, threads, threads, work);
 }
+
+// What work(begin, end) gives for each slice, added up in the slices'
+// order by add(sum, part), so that the sum is the same on any number of
+// threads.
+template <class T, class Work, class Add>
+T SumOverSlices(int64_t count, int threads, const Work& work, const Add& add) {
+  std::vector<T> parts(static_cast<size_t>(std::max(threads, 1)), T{});
+  ForEachSlice(count, threads, [&](int64_t part, int64_t begin, int64_t end) {
+    parts[static_cast<size_t>(part)] = work(begin, end);
+  });
+  T sum{};
+  for (const T& part : parts) add(sum, part);
+  return sum;
+}
+
+template <class T, class Work>
+T SumOverSlices(int64_t count, int threads, const Work& work) {
+  return SumOverSlices<T>(count, threads, work, [](T& sum, const T& part) { sum += part; });
+}

@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <stdexcept>
+#include <string>
 #include <vector>
 
 #include "parallel/parts.h"
@@ -54,6 +55,23 @@ TEST(Parts, AFailingPartIsTheCallersAfterAllHaveEnded) {
                  std::runtime_error);
     EXPECT_EQ(running, 1);  // only the failed part did not finish; none still runs
   }
+}
+
+// The slices' results are added in their order, whatever thread took
+// which: joined as text, the indices come out as one run.
+TEST(Parts, SumsOverSlicesInTheSlicesOrder) {
+  std::string expected;
+  for (int i = 0; i < 37; ++i) expected += std::to_string(i) + ",";
+  for (int threads : {1, 2, 3, 8}) {
+    const std::string joined =
+        SumOverSlices<std::string>(37, threads, [](int64_t begin, int64_t end) {
+          std::string text;
+          for (int64_t i = begin; i < end; ++i) text += std::to_string(i) + ",";
+          return text;
+        });
+    EXPECT_EQ(joined, expected) << threads << " threads";
+  }
+  EXPECT_EQ(SumOverSlices<int>(0, 2, [](int64_t, int64_t) { return 1; }), 0);
 }
 
 }  // namespace
