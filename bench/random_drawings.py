@@ -23,8 +23,8 @@ width near crossings and junctions (where another stroke's centreline lies
 within w + 1), 0.3 w + 1 near corners; the strokes and closed strokes as
 many as the scene has. Traced with -e 0.001.
 
-    bench/random_drawings.py CLI [--count N] [--first SEED] [--seed S --show DIR] [--peers]
-                             [--check [--broken SEEDS]]
+    bench/random_drawings.py CLI [--count N] [--first SEED] [--also SEEDS]
+                             [--seed S --show DIR] [--peers] [--check [--broken SEEDS]]
 
 A failure prints its seed and the command that remakes and shows it.
 """
@@ -397,6 +397,9 @@ def main():
     parser.add_argument('--peers', action='store_true',
                         help="beside ours, scikit-image's and OpenCV's skeletons of the same masks")
     parser.add_argument('--check', action='store_true', help='exit 1 when any drawing breaks a limit')
+    parser.add_argument('--also', default='',
+                        help='seeds beyond the range to run as well (a,b,...): those the bench '
+                             'found broken, once mended')
     parser.add_argument('--broken', default='',
                         help='with --check: seeds known to break a limit (a,b,...), told but not '
                              'failed; one that holds is told to leave the list')
@@ -407,7 +410,8 @@ def main():
         show(args.seed, cli, args.show)
         return
     folder = tempfile.mkdtemp(prefix='kwindra-random.')
-    seeds = [args.seed] if args.seed is not None else range(args.first, args.first + args.count)
+    seeds = [args.seed] if args.seed is not None else list(
+        range(args.first, args.first + args.count)) + [int(x) for x in args.also.split(',') if x]
     bands = {b: dict(n=0, held=0, right=0, distances=[], worst=0.0) for b in BANDS}
     classes = {}
     failures = []
