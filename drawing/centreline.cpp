@@ -102,13 +102,19 @@ PointF CapCentre(const InkRaster& r, PointF guess, PointF body, double radius) {
 }
 
 // A free end at `end`, the stroke running out along d: the first pixels,
-// up to `reach` of them, that lie beyond it are left out.
-PointF CutAt(PointF end, PointF d, std::vector<Point>& pixels, size_t reach) {
+// up to `reach` of them, that lie beyond it, or within `half` of it and a
+// pixel or more aside of its line, are left out. The skeleton of a thick
+// round cap may run on along the cap's rim, a hook of half the stroke's
+// width; the body's own centreline, curving or not, comes back to the
+// line behind the end.
+PointF CutAt(PointF end, PointF d, double half, std::vector<Point>& pixels, size_t reach) {
+  const auto inCap = [&](const Point& p) {
+    const double dx = p.x - end.x, dy = p.y - end.y;
+    return dx * d.x + dy * d.y > -0.25 ||
+           (dx * dx + dy * dy < half * half && std::fabs(dx * d.y - dy * d.x) >= 1);
+  };
   size_t cut = 0;
-  while (cut < reach && cut + 1 < pixels.size() &&
-         (pixels[cut].x - end.x) * d.x + (pixels[cut].y - end.y) * d.y > -0.25) {
-    ++cut;
-  }
+  while (cut < reach && cut + 1 < pixels.size() && inCap(pixels[cut])) ++cut;
   pixels.erase(pixels.begin(), pixels.begin() + static_cast<std::ptrdiff_t>(cut));
   return end;
 }
@@ -169,7 +175,7 @@ PointF FittedEnd(std::vector<Point>& pixels, const InkRaster& r) {
       if (d.x != 0) edge = std::min(edge, ((d.x < 0 ? -0.5 : r.width - 0.5) - tip.x) / d.x);
       if (d.y != 0) edge = std::min(edge, ((d.y < 0 ? -0.5 : r.height - 0.5) - tip.y) / d.y);
       const double along = std::min(reach - half, edge);
-      return CutAt({tip.x + along * d.x, tip.y + along * d.y}, d, pixels, body);
+      return CutAt({tip.x + along * d.x, tip.y + along * d.y}, d, 0, pixels, body);
     }
   }
   const PointF b = Centred(pixels, body, r);
@@ -188,7 +194,7 @@ PointF FittedEnd(std::vector<Point>& pixels, const InkRaster& r) {
   const double ahead = InkAhead(r, b.x, b.y, d.x, d.y, limit + body);
   const double along = std::max(0.0, ahead - half);
   const PointF end = CapCentre(r, {b.x + along * d.x, b.y + along * d.y}, b, half);
-  return CutAt(end, Unit(end.x - b.x, end.y - b.y), pixels, body);
+  return CutAt(end, Unit(end.x - b.x, end.y - b.y), half, pixels, 2 * body);
 }
 
 // The direction of the centreline at points[at], in the order of its
