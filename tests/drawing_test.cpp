@@ -23,42 +23,39 @@ double Distance(double px, double py, const Segment& s) {
   return std::hypot(px - s.ax - t * dx, py - s.ay - t * dy);
 }
 
-// Ink where a pixel centre lies within width / 2 of a segment: round caps.
-GrayImage Draw(int w, int h, const std::vector<Segment>& segments, double width) {
+// A mask w x h, ink where inkAt(x, y).
+template <class InkAt>
+GrayImage Paint(int w, int h, const InkAt& inkAt) {
   GrayImage mask;
   mask.width = w;
   mask.height = h;
   mask.pixels.reset(new uint8_t[w * h]());
   for (int y = 0; y < h; ++y) {
-    for (int x = 0; x < w; ++x) {
-      for (const Segment& s : segments) {
-        if (Distance(x, y, s) <= width / 2 || (width < 1.5 && Distance(x, y, s) < 0.75)) {
-          mask.Row(y)[x] = 1;
-        }
-      }
-    }
+    for (int x = 0; x < w; ++x) mask.Row(y)[x] = inkAt(x, y);
   }
   return mask;
+}
+
+// Ink where a pixel centre lies within width / 2 of a segment: round caps.
+GrayImage Draw(int w, int h, const std::vector<Segment>& segments, double width) {
+  return Paint(w, h, [&](int x, int y) {
+    for (const Segment& s : segments) {
+      if (Distance(x, y, s) <= width / 2 || (width < 1.5 && Distance(x, y, s) < 0.75)) return true;
+    }
+    return false;
+  });
 }
 
 // Ink where at least half of a pixel's 4 x 4 samples lie within width / 2
 // of a segment: a drawing anti-aliased and then thresholded at half.
 GrayImage DrawSampled(int w, int h, const Segment& s, double width) {
-  GrayImage mask;
-  mask.width = w;
-  mask.height = h;
-  mask.pixels.reset(new uint8_t[w * h]());
-  for (int y = 0; y < h; ++y) {
-    for (int x = 0; x < w; ++x) {
-      int inside = 0;
-      for (int k = 0; k < 16; ++k) {
-        inside +=
-            Distance(x + (k % 4 + 0.5) / 4 - 0.5, y + (k / 4 + 0.5) / 4 - 0.5, s) <= width / 2;
-      }
-      mask.Row(y)[x] = inside >= 8;
+  return Paint(w, h, [&](int x, int y) {
+    int inside = 0;
+    for (int k = 0; k < 16; ++k) {
+      inside += Distance(x + (k % 4 + 0.5) / 4 - 0.5, y + (k / 4 + 0.5) / 4 - 0.5, s) <= width / 2;
     }
-  }
-  return mask;
+    return inside >= 8;
+  });
 }
 
 Drawing Vectorize(GrayImage mask, double epsilon = 0.001, int threads = 1) {
