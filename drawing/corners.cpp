@@ -129,7 +129,11 @@ bool CornerVertex(const std::vector<Point>& points, size_t k, Reach reach, const
   // (a pixel off is allowed: a line one pixel wide loses its corner's last
   // pixel to the thinning, and its arms' lines are fitted to steps); nor do
   // arms whose lines meet on other ink across the paper.
-  if (!InkNear(r, v.x, v.y) || !InkBetween(r, aTo, v) || !InkBetween(r, v, bFrom)) return false;
+  const bool inside = v.x >= -0.5 && v.y >= -0.5 && v.x <= static_cast<double>(r.width) - 0.5 &&
+                      v.y <= static_cast<double>(r.height) - 0.5;
+  if (!inside || !InkNear(r, v.x, v.y) || !InkBetween(r, aTo, v) || !InkBetween(r, v, bFrom)) {
+    return false;
+  }
   // Beyond the end of arm a and before the start of arm b.
   if ((v.x - aTo.x) * ua.x + (v.y - aTo.y) * ua.y < -1) return false;
   if ((bFrom.x - v.x) * ub.x + (bFrom.y - v.y) * ub.y < -1) return false;

@@ -151,6 +151,28 @@ TEST(Drawing, EndsAtThePicturesEdgeStayInside) {
   }
 }
 
+// A thin line's corner may lie a pixel off its ink, but never off the
+// picture: acute corners of 1 px lines with their vertex a fraction of a
+// pixel beyond each side of the picture (the picture fuzzer found one).
+TEST(Drawing, CornersAtThePicturesEdgeStayInside) {
+  for (double beyond : {0.1, 0.3, 0.45}) {
+    for (double degrees = 0; degrees < 360; degrees += 15) {
+      SCOPED_TRACE(testing::Message() << beyond << " px beyond, arms round " << degrees);
+      const double a = degrees * M_PI / 180, half = 20 * M_PI / 180;
+      // The vertex beyond the side the arms come from, outside the picture.
+      const double vx = 30 + (30.5 + beyond) * std::cos(a + M_PI),
+                   vy = 20 + (20.5 + beyond) * std::sin(a + M_PI);
+      const std::vector<Segment> arms = {
+          {vx + 40 * std::cos(a - half), vy + 40 * std::sin(a - half), vx, vy},
+          {vx, vy, vx + 40 * std::cos(a + half), vy + 40 * std::sin(a + half)}};
+      const Drawing d = Vectorize(Draw(61, 41, arms, 1.0));
+      for (const DrawnPoint& p : d.points) {
+        EXPECT_TRUE(p.x >= -0.5 && p.y >= -0.5 && p.x <= 60.5 && p.y <= 40.5) << p.x << ", " << p.y;
+      }
+    }
+  }
+}
+
 TEST(Drawing, CrossingIsTwoStrokesAndTIsBarAndStem) {
   for (double width : {1.0, 3.0, 6.0, 9.0}) {
     SCOPED_TRACE(width);
