@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "drawing/fixed_point.h"
+#include "drawing/line_fit.h"
 
 namespace {
 
@@ -11,33 +12,9 @@ constexpr double kCornerTurn = 0.82;   // cos 35 degrees: a sharper turn may be 
 constexpr double kMinCrossing = 0.34;  // sin 20 degrees: arms nearer parallel are no corner
 constexpr double kArmSpread = 0.75;    // px: the most a straight arm's points stray from its line
 
-struct Line {
-  PointF centre;
-  PointF direction;  // unit
-  double spread;     // the largest distance of a fitted point from the line
-};
-
-// The line through points[from, to) by total least squares: along the
-// larger axis of their scatter.
-Line FitLine(const std::vector<Point>& points, size_t from, size_t to, int scale) {
-  const double n = static_cast<double>(to - from);
-  double mx = 0, my = 0;
-  for (size_t k = from; k < to; ++k)
-    mx += FromFixed(points[k], scale).x, my += FromFixed(points[k], scale).y;
-  mx /= n, my /= n;
-  double sxx = 0, sxy = 0, syy = 0;
-  for (size_t k = from; k < to; ++k) {
-    const PointF p = FromFixed(points[k], scale);
-    sxx += (p.x - mx) * (p.x - mx), sxy += (p.x - mx) * (p.y - my), syy += (p.y - my) * (p.y - my);
-  }
-  const double angle = 0.5 * std::atan2(2 * sxy, sxx - syy);
-  Line line{{mx, my}, {std::cos(angle), std::sin(angle)}, 0};
-  for (size_t k = from; k < to; ++k) {
-    const PointF p = FromFixed(points[k], scale);
-    line.spread = std::max(
-        line.spread, std::fabs((p.x - mx) * line.direction.y - (p.y - my) * line.direction.x));
-  }
-  return line;
+// The line through points[from, to).
+FittedLine ArmFit(const std::vector<Point>& points, size_t from, size_t to, int scale) {
+  return FitLine(to - from, [&](size_t k) { return FromFixed(points[from + k], scale); });
 }
 
 // The chords from `reach` points back to k and from k to `reach` points on.
@@ -109,8 +86,8 @@ bool InkBetween(const InkRaster& r, PointF p, PointF q) {
 // curve's arms cross lies off its centreline, nearer the edge.
 bool CornerVertex(const std::vector<Point>& points, size_t k, Reach reach, const InkRaster& r,
                   int scale, PointF& vertex) {
-  const Line a = FitLine(points, k - reach.far, k - reach.near + 1, scale);
-  const Line b = FitLine(points, k + reach.near, k + reach.far + 1, scale);
+  const FittedLine a = ArmFit(points, k - reach.far, k - reach.near + 1, scale);
+  const FittedLine b = ArmFit(points, k + reach.near, k + reach.far + 1, scale);
   if (a.spread > kArmSpread || b.spread > kArmSpread) return false;
   // Arm a runs into the corner, arm b out of it.
   PointF ua = a.direction, ub = b.direction;

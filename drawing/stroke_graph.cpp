@@ -6,6 +6,8 @@
 #include <numeric>
 
 #include "drawing/distance_map.h"
+#include "drawing/ink_probe.h"
+#include "drawing/line_fit.h"
 #include "drawing/pixel_bits.h"
 #include "drawing/thinning.h"
 
@@ -397,37 +399,17 @@ bool LeavesJunction(const StrokeGraph& g, const Branch& b, const uint8_t* distan
   return reach > 2 * static_cast<double>(distances[base]) / kStraightStep + 1.5;
 }
 
-struct ArmFit {
-  double x, y;    // the centroid of the fitted pixels
-  double dx, dy;  // the line's direction, unit
-};
-
 // The line through an arm's skeleton pixels from `near` to `far` pixels
-// out of its node, by total least squares; false where the arm is shorter
-// or strays from the line by more than a pixel (it curves).
-bool ArmLine(const StrokeGraph& g, int end, size_t near, size_t far, int64_t width, ArmFit& line) {
+// out of its node; false where the arm is shorter or strays from the line
+// by more than a pixel (it curves).
+bool ArmLine(const StrokeGraph& g, int end, size_t near, size_t far, int64_t width,
+             FittedLine& line) {
   if (g.branches[end / 2].count <= far) return false;
-  double mx = 0, my = 0;
-  for (size_t k = near; k <= far; ++k) {
-    const uint32_t i = PixelFrom(g, end, k);
-    mx += static_cast<double>(i % width), my += static_cast<double>(i / width);
-  }
-  const double n = static_cast<double>(far - near + 1);
-  mx /= n, my /= n;
-  double sxx = 0, sxy = 0, syy = 0;
-  for (size_t k = near; k <= far; ++k) {
-    const uint32_t i = PixelFrom(g, end, k);
-    const double dx = static_cast<double>(i % width) - mx, dy = static_cast<double>(i / width) - my;
-    sxx += dx * dx, sxy += dx * dy, syy += dy * dy;
-  }
-  const double angle = 0.5 * std::atan2(2 * sxy, sxx - syy);
-  line = {mx, my, std::cos(angle), std::sin(angle)};
-  for (size_t k = near; k <= far; ++k) {
-    const uint32_t i = PixelFrom(g, end, k);
-    const double dx = static_cast<double>(i % width) - mx, dy = static_cast<double>(i / width) - my;
-    if (std::fabs(dx * line.dy - dy * line.dx) > 1) return false;
-  }
-  return true;
+  line = FitLine(far - near + 1, [&](size_t k) {
+    const uint32_t i = PixelFrom(g, end, near + k);
+    return PointF{static_cast<double>(i % width), static_cast<double>(i / width)};
+  });
+  return line.spread <= 1;
 }
 
 // Where two straight arms' lines cross, fitted from one to two of the
@@ -441,14 +423,14 @@ bool ArmsCrossing(const StrokeGraph& g, int node, int a, int b, const uint8_t* d
   const double radius = std::max(1.0, g.nodes[node].Radius());
   const auto near = static_cast<size_t>(std::lround(2 * radius)),
              far = static_cast<size_t>(std::lround(4 * radius)) + 10;
-  ArmFit p, q;
+  FittedLine p, q;
   if (!ArmLine(g, a, near, far, width, p) || !ArmLine(g, b, near, far, width, q)) return false;
-  const double cross = p.dx * q.dy - p.dy * q.dx;
+  const PointF u = p.direction, v = q.direction;
+  const double cross = u.x * v.y - u.y * v.x;
   if (std::fabs(cross) < 0.34) return false;  // sin 20 degrees
-  const double t = ((q.x - p.x) * q.dy - (q.y - p.y) * q.dx) / cross;
-  vx = p.x + t * p.dx, vy = p.y + t * p.dy;
-  const int64_t x = std::lround(vx), y = std::lround(vy);
-  return x >= 0 && y >= 0 && x < width && y < height && distances[y * width + x] != 0;
+  const double t = ((q.centre.x - p.centre.x) * v.y - (q.centre.y - p.centre.y) * v.x) / cross;
+  vx = p.centre.x + t * u.x, vy = p.centre.y + t * u.y;
+  return InkRaster{width, height, distances}.Ink(vx, vy);
 }
 
 // Side branches from a junction to a free end that are no arms of their
