@@ -258,18 +258,20 @@ def render(size, truth, w):
 
 
 def specks(gray, truth, w, rng):
-    """Two to four dots of 1 or 2 px well away from the ink."""
+    """Two to four dots of 1 or 2 px well away from the ink and from each
+    other (two touching would be a dash, which is a stroke)."""
     tree = cKDTree(truth)
     h, wd = gray.shape
-    placed = 0
+    placed = []
     for _ in range(50):
-        if placed >= rng.randint(2, 4):
+        if len(placed) >= rng.randint(2, 4):
             break
         x, y = rng.randint(2, wd - 4), rng.randint(2, h - 4)
-        if tree.query((x, y))[0] > w / 2 + 8:
+        if tree.query((x, y))[0] > w / 2 + 8 and all(max(abs(x - a), abs(y - b)) > 4
+                                                      for a, b in placed):
             s = rng.choice([1, 2])
             gray[y:y + s, x:x + s] = 0
-            placed += 1
+            placed.append((x, y))
 
 
 def limits(points, w, junctions, corners, parts):
