@@ -480,12 +480,53 @@ void PruneSpurs(StrokeGraph& g, const uint8_t* distances, int64_t width, int64_t
   }
 }
 
+// Whether two strokes cross between the forks at a bridge's two ends:
+// each has an arm at one fork that continues an arm at the other (an X of
+// 1 px lines thins to two forks 3 to 5 px apart, a pixel or two more than
+// its reach). At two T's side by side (a k's arms on its stem) only the
+// stem's arms do.
+bool CrossesBetweenForks(const StrokeGraph& g, const NodeEnds& endsAt, int bridge, int64_t w) {
+  constexpr double kContinues = 0.7;  // cos 45 degrees, as the joins take it
+  const Branch& b = g.branches[bridge];
+  const auto arms = [&](int node) {
+    std::vector<PointF> directions;
+    for (int end : endsAt.At(node)) {
+      if (end / 2 == bridge) continue;
+      PointF d;
+      BranchDirection(g, end, w, d.x, d.y);
+      directions.push_back(d);
+    }
+    return directions;
+  };
+  const std::vector<PointF> atFrom = arms(b.from), atTo = arms(b.to);
+  // The straightest pairs first, as the joins take them.
+  std::vector<std::pair<double, std::pair<size_t, size_t>>> pairs;
+  for (size_t i = 0; i < atFrom.size(); ++i) {
+    for (size_t j = 0; j < atTo.size(); ++j) {
+      const double straight = -(atFrom[i].x * atTo[j].x + atFrom[i].y * atTo[j].y);
+      if (straight >= kContinues) pairs.push_back({-straight, {i, j}});
+    }
+  }
+  std::sort(pairs.begin(), pairs.end());
+  std::vector<bool> fromTaken(atFrom.size()), toTaken(atTo.size());
+  int strokes = 0;
+  for (const auto& [cost, pair] : pairs) {
+    if (fromTaken[pair.first] || toTaken[pair.second]) continue;
+    fromTaken[pair.first] = toTaken[pair.second] = true;
+    ++strokes;
+  }
+  return strokes >= 2;
+}
+
 // Two junctions joined by a branch within their reach are one crossing:
 // the branch is all skeleton bent towards the other branches (an X of
 // thick strokes thins to two forks and a bridge, a long one at an acute
-// angle).
+// angle). Where a stroke crosses between the forks, a pixel more: the
+// nodes are clusters of whole pixels, and the bridge's pixel count and
+// their centres each lie up to a pixel beyond the crossing's reach.
 void MergeCloseNodes(StrokeGraph& g, const uint8_t* distances, int64_t w) {
   std::vector<float> reach(g.nodes.size());  // float: a drawing of noise has millions of nodes
+  std::vector<bool> crossed(g.branches.size(), false);
   {
     const NodeEnds endsAt = EndsAtNodes(g);
     for (size_t n = 0; n < g.nodes.size(); ++n) {
@@ -493,14 +534,24 @@ void MergeCloseNodes(StrokeGraph& g, const uint8_t* distances, int64_t w) {
           static_cast<float>(JunctionReach(g, static_cast<int>(n), endsAt.At(static_cast<int>(n)),
                                            distances, w, ReachOf::kJunction));
     }
+    for (size_t i = 0; i < g.branches.size(); ++i) {
+      const Branch& b = g.branches[i];
+      if (b.removed || b.from < 0 || b.to < 0 || b.from == b.to ||
+          std::max(g.nodes[b.from].Radius(), g.nodes[b.to].Radius()) > 1.5 ||
+          static_cast<double>(b.count) > std::max(reach[b.from], reach[b.to]) + 1) {
+        continue;
+      }
+      crossed[i] = CrossesBetweenForks(g, endsAt, static_cast<int>(i), w);
+    }
   }
   // Made once the ends are gone: on noise this is near the drawing's peak.
   std::vector<int> parent(g.nodes.size(), -1);
-  for (Branch& b : g.branches) {
+  for (size_t i = 0; i < g.branches.size(); ++i) {
+    Branch& b = g.branches[i];
     if (b.removed || b.from < 0 || b.to < 0) continue;
     const int a = RootNode(parent, b.from), c = RootNode(parent, b.to);
     if (a == c) continue;
-    const double width = std::max(reach[a], reach[c]);
+    const double width = std::max(reach[a], reach[c]) + (crossed[i] ? 1 : 0);
     if (static_cast<double>(g.Pixels(b).size()) > width) continue;
     // Merged nodes stay one crossing's size: chains of them across a
     // dense drawing would grow into one node of a hundred branches.

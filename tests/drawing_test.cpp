@@ -199,6 +199,27 @@ TEST(Drawing, CrossingIsTwoStrokesAndTIsBarAndStem) {
   }
 }
 
+// Two lines of 1 or 2 px crossing: their stairs may thin to two forks 3 to
+// 5 px apart, with the crossing's reach at 2 to 3 px. Still two strokes.
+TEST(Drawing, ThinLinesCrossingAreTwoStrokes) {
+  std::mt19937 random(20261210);
+  std::uniform_real_distribution<double> unit(0, 1);
+  for (int k = 0; k < 300; ++k) {
+    const double width = k % 2 ? 2.0 : 1.0, turn = unit(random) * M_PI;
+    const double angle = (35 + 55 * unit(random)) * M_PI / 180;
+    const double cx = 40 + unit(random), cy = 40 + unit(random);
+    SCOPED_TRACE(testing::Message() << "case " << k << ": width " << width << ", "
+                                    << angle * 180 / M_PI << " degrees, turned " << turn);
+    std::vector<Segment> x;
+    for (const double a : {turn, turn + angle}) {
+      const double dx = 30 * std::cos(a), dy = 30 * std::sin(a);
+      x.push_back({cx - dx, cy - dy, cx + dx, cy + dy});
+    }
+    const Drawing d = Vectorize(Draw(81, 81, x, width), 1.0);
+    EXPECT_EQ(d.strokes.size(), 2u);
+  }
+}
+
 // Near a junction the skeleton bends towards the other branch, farther
 // along where the two meet at an acute angle. A stroke passing through
 // runs on along its own line, straight or round, not to the junction's
