@@ -102,16 +102,17 @@ PointF CapCentre(const InkRaster& r, PointF guess, PointF body, double radius) {
 }
 
 // A free end at `end`, the stroke running out along d: the first pixels,
-// up to `reach` of them, that lie beyond it, or within `half` of it and a
-// pixel or more aside of its line, are left out. The skeleton of a thick
-// round cap may run on along the cap's rim, a hook of half the stroke's
-// width; the body's own centreline, curving or not, comes back to the
-// line behind the end.
+// up to `reach` of them, that lie beyond it, or within `half` and a pixel
+// of it (the skeleton's pixels lie up to a pixel out) and a pixel or more
+// aside of its line, are left out. The skeleton of a thick round cap may
+// run on along the cap's rim, a hook of half the stroke's width; the
+// body's own centreline, curving or not, comes back to the line behind
+// the end.
 PointF CutAt(PointF end, PointF d, double half, std::vector<Point>& pixels, size_t reach) {
   const auto inCap = [&](const Point& p) {
     const double dx = p.x - end.x, dy = p.y - end.y;
     return dx * d.x + dy * d.y > -0.25 ||
-           (dx * dx + dy * dy < half * half && std::fabs(dx * d.y - dy * d.x) >= 1);
+           (std::hypot(dx, dy) < half + 1 && std::fabs(dx * d.y - dy * d.x) >= 1);
   };
   size_t cut = 0;
   while (cut < reach && cut + 1 < pixels.size() && inCap(pixels[cut])) ++cut;

@@ -478,6 +478,16 @@ void PruneSpurs(StrokeGraph& g, const uint8_t* distances, int64_t width, int64_t
                     std::min(armRadius(arms[0]), armRadius(arms[1])));
     }
   }
+  // A node left with one branch is that branch's free end: the skeleton of
+  // a round cap may fork into two short spurs along its rim, and the fork,
+  // pruned of both, lies on the rim rather than at the cap's centre.
+  const NodeEnds endsAt = EndsAtNodes(g);
+  for (size_t n = 0; n < g.nodes.size(); ++n) {
+    const std::span<const int> ends = endsAt.At(static_cast<int>(n));
+    if (ends.size() != 1) continue;
+    Branch& b = g.branches[ends[0] / 2];
+    (ends[0] % 2 ? b.to : b.from) = -1;
+  }
 }
 
 // Whether two strokes cross between the forks at a bridge's two ends:

@@ -99,14 +99,25 @@ TEST(Drawing, StraightStrokesOfEveryWidthFollowTheirCentreAndKeepTheirEnds) {
   }
 }
 
-// The skeleton of a thick round cap may run on from the end along the
-// cap's rim; the stroke ends at the cap's centre all the same, without a
-// hook of half its width (a line of the random drawings, seed 8653).
-TEST(Drawing, ThickEndsHaveNoHook) {
-  const Segment line{569.33, 184.30, 52.0, 236.90};
-  const Drawing d = Vectorize(DrawSampled(621, 421, line, 40));
-  ASSERT_EQ(d.strokes.size(), 1u);
-  EXPECT_LE(Worst(d, d.strokes[0], {line}), 1.0);
+// The skeleton of a round cap may run on from the end along the cap's
+// rim, out to its edge, or fork into two spurs along it; the stroke ends
+// at the cap's centre all the same, without a hook of half its width
+// (lines of the random drawings: seeds 8653, 8582, 9949 and 526).
+TEST(Drawing, RoundEndsHaveNoHook) {
+  const struct {
+    Segment line;
+    int w, h;
+    double width;
+  } lines[] = {{{569.33, 184.30, 52.0, 236.90}, 621, 421, 40},
+               {{101.77, 186.31, 238.91, 197.91}, 268, 372, 18},
+               {{481.72, 253.11, 42.0, 268.90}, 523, 522, 30},
+               {{16.0, 101.42, 244.41, 142.07}, 260, 243, 4}};
+  for (const auto& [line, w, h, width] : lines) {
+    SCOPED_TRACE(width);
+    const Drawing d = Vectorize(DrawSampled(w, h, line, width));
+    ASSERT_EQ(d.strokes.size(), 1u);
+    EXPECT_LE(Worst(d, d.strokes[0], {line}), 1.0);
+  }
 }
 
 // The ends of thin lines at every slope, each within a pixel of the true
