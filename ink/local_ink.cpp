@@ -31,12 +31,15 @@ std::vector<float> AsFloats(const std::vector<uint8_t>& levels) {
 // of its surroundings than above it. Ink is the smaller part wherever it
 // is (as the smaller class of one threshold is, on an evenly lit page),
 // and grain lies on both sides alike. The bulk: the median of the cells'
-// medians within radius cells either way. (Within fewer, the inside of a
-// ring of thick light ink is mostly ink.) A vote: every fourth row will do.
+// quartiles within radius cells either way. (Within fewer, the inside of a
+// ring of thick light ink is mostly ink.) A pixel votes only where it also
+// lies clearly beyond its own cell's median: where the light slopes, the
+// window cut short at the picture's edge puts the bulk off the paper's
+// level there, but the cell's median moves with the paper, and not with
+// ink narrower than the cell. A vote: every fourth row will do.
 bool InkIsDark(const GrayImage& image, const CellStatistics& cells, int32_t radius, int threads) {
-  constexpr float kClear = 16;
-  const std::vector<float> bulk =
-      AsFloats(MedianLevels(cells.median, cells.columns, cells.rows, radius));
+  constexpr int kClear = 16;
+  const std::vector<float> bulk = AsFloats(BulkLevels(cells, radius, threads));
   const int32_t width = image.width;  // in a local, as below
   struct Votes {
     uint64_t darker = 0, lighter = 0;
@@ -47,9 +50,11 @@ bool InkIsDark(const GrayImage& image, const CellStatistics& cells, int32_t radi
     for (int64_t y = 4 * first; y < 4 * end && y < image.height; y += 4) {
       CellRow(bulk, cells, width, y, level.data());
       const uint8_t* row = image.Row(y);
+      const uint8_t* own = &cells.median[static_cast<size_t>(y / cells.cell) * cells.columns];
       for (int64_t x = 0; x < width; ++x) {
-        v.darker += row[x] < level[x] - kClear;
-        v.lighter += row[x] > level[x] + kClear;
+        const float median = own[x / cells.cell];
+        v.darker += row[x] < std::min(level[x], median) - kClear;
+        v.lighter += row[x] > std::max(level[x], median) + kClear;
       }
     }
     return v;

@@ -190,12 +190,36 @@ std::vector<uint8_t> PaperLevels(const std::vector<uint8_t>& levels, int32_t col
   return paper;
 }
 
-std::vector<uint8_t> MedianLevels(const std::vector<uint8_t>& levels, int32_t columns, int32_t rows,
-                                  int32_t radius) {
-  std::vector<uint8_t> grid = levels;
-  Window1D<Middle>(grid, columns, rows, radius, true);
-  Window1D<Middle>(grid, columns, rows, radius, false);
-  return grid;
+std::vector<uint8_t> BulkLevels(const CellStatistics& cells, int32_t radius, int threads) {
+  const int32_t columns = cells.columns, rows = cells.rows;
+  std::vector<uint8_t> bulk(cells.median.size());
+  const int32_t groups = (rows + kBulkRows - 1) / kBulkRows;
+  ForEachSlice(groups, threads, [&](int64_t, int64_t first, int64_t end) {
+    for (int32_t g = static_cast<int32_t>(first); g < end; ++g) {
+      const int32_t r = std::min(rows - 1, g * kBulkRows + kBulkRows / 2);
+      const int32_t top = std::max(0, r - radius), bottom = std::min(rows - 1, r + radius);
+      Middle window(0);
+      const auto column = [&](int32_t c, bool add) {
+        for (int32_t k = top; k <= bottom; ++k) {
+          const size_t i = static_cast<size_t>(k) * columns + c;
+          for (uint8_t v : {cells.low[i], cells.median[i], cells.high[i]}) {
+            add ? window.Add(v) : window.Remove(v);
+          }
+        }
+      };
+      uint8_t* row = &bulk[static_cast<size_t>(g) * kBulkRows * columns];
+      for (int32_t c = 0; c <= std::min(columns - 1, radius); ++c) column(c, true);
+      for (int32_t c = 0; c < columns; ++c) {
+        row[c] = window.Pick();
+        if (c - radius >= 0) column(c - radius, false);
+        if (c + radius + 1 < columns) column(c + radius + 1, true);
+      }
+      for (int32_t k = g * kBulkRows + 1; k < std::min(rows, (g + 1) * kBulkRows); ++k) {
+        std::copy_n(row, columns, &bulk[static_cast<size_t>(k) * columns]);
+      }
+    }
+  });
+  return bulk;
 }
 
 void CellRow(const std::vector<float>& grid, const CellStatistics& cells, int32_t width, int64_t y,
