@@ -153,7 +153,7 @@ def scene(seed):
         # From a radius of w / 2 up, with a pixel more: with less than two
         # pixels of paper between its legs, a U is a bar twice as wide in
         # the ink (the README's limits exclude exactly that).
-        r = R(w / 2 + 1, 3 * w) if w > 1 else R(1, 4)
+        r = R(w / 2 + 1, 3 * w) if w > 1 else R(1.5, 4)
         leg = R(4 * w + 20, size / 2)
         a = R(0, 2 * math.pi)
         pts = [(-leg, r), *arc(0, 0, r, math.pi / 2, -math.pi / 2, 60), (-leg, -r)]
