@@ -546,7 +546,11 @@ void MergeCloseNodes(StrokeGraph& g, const uint8_t* distances, int64_t w) {
     }
     for (size_t i = 0; i < g.branches.size(); ++i) {
       const Branch& b = g.branches[i];
-      if (b.removed || b.from < 0 || b.to < 0 || b.from == b.to ||
+      // Forks only (three ends, four with a spur not yet pruned): on noise
+      // a cluster of junctions has thousands of ends and as many bridges,
+      // and pairing them all is quadratic in them.
+      if (b.removed || b.from < 0 || b.to < 0 || b.from == b.to || endsAt.At(b.from).size() > 4 ||
+          endsAt.At(b.to).size() > 4 ||
           std::max(g.nodes[b.from].Radius(), g.nodes[b.to].Radius()) > 1.5 ||
           static_cast<double>(b.count) > std::max(reach[b.from], reach[b.to]) + 1) {
         continue;
