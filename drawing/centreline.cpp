@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "drawing/centre_smoothing.h"
 #include "drawing/corners.h"
 #include "drawing/distance_map.h"
 #include "drawing/fixed_point.h"
@@ -337,6 +338,7 @@ std::vector<Point> CentrelineOf(const StrokeGraph& g, const StrokeRun& run, int6
     int node;
   };
   std::vector<Gap> bridges;
+  std::vector<size_t> vertices;  // where a branch's corners stand
   // The nodes a stroke ends at, on a line passing through (-1: none).
   int meetFirst = -1, meetLast = -1;
   const auto passedBy = [&](int node) {
@@ -406,7 +408,8 @@ std::vector<Point> CentrelineOf(const StrokeGraph& g, const StrokeRun& run, int6
       radius = std::max(radius, raster.Radius(pixels[k]));
     }
     if (freeEnd) add(endCap);
-    RestoreCorners(points, begin, radius, raster, scale);
+    RestoreCorners(points, begin, radius, raster, scale, vertices);
+    SmoothCentres(points, begin, points.size(), vertices, SmoothingReach(radius), scale);
     // A closed stroke passes the junction it started from on to its start.
     const bool closing = run.closed && last >= 0 && g.Bend(last) > 0;
     if (s + 1 == steps.size() && !run.closed && passedBy(last)) {

@@ -136,7 +136,8 @@ bool CornerVertex(const std::vector<Point>& points, size_t k, Reach reach, const
 }  // namespace
 
 void RestoreCorners(std::vector<Point>& points, size_t begin, double radius, const InkRaster& r,
-                    int scale) {
+                    int scale, std::vector<size_t>& vertices) {
+  vertices.clear();
   const size_t end = points.size();
   struct Corner {
     size_t from, to;  // the points [from, to) give way to the vertex
@@ -172,6 +173,7 @@ void RestoreCorners(std::vector<Point>& points, size_t begin, double radius, con
   size_t out = corners.front().from, in = out;
   for (const Corner& c : corners) {
     while (in < c.from) points[out++] = points[in++];
+    vertices.push_back(out);
     points[out++] = c.vertex;
     in = c.to;
   }

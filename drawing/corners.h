@@ -13,9 +13,10 @@
 // point (pixel coordinates times scale); radius: the branch's largest half
 // width. Where they turn sharply between two straight arms whose lines meet
 // at the centre of a round join, the points between the arms give way to
-// that vertex. Linear in the points.
+// that vertex. vertices: receives where the vertices now stand, ascending.
+// Linear in the points.
 void RestoreCorners(std::vector<Point>& points, size_t begin, double radius, const InkRaster& r,
-                    int scale);
+                    int scale, std::vector<size_t>& vertices);
 
 // Where a closed branch of these pixels is best cut open: in the middle of
 // its straightest stretch, so that no corner lies across the cut.
