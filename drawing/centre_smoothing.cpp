@@ -9,8 +9,9 @@ constexpr size_t kWidest = 15;  // points either side of the widest fit
 constexpr size_t kRing = 32;    // a power of two above 2 * kWidest + 1
 // How far the points may lie off their parabola, at the root mean square,
 // and still be the outline's rounding rather than a bend: a rounding
-// spread evenly over half a pixel either side has 0.29 px. (0.3 to 0.5
-// measure alike on random drawings.)
+// spread evenly over half a pixel either side has 0.29 px across the
+// stroke, and a one-pixel line's pixel centres are rounded along it as
+// well (0.41 px in all), which 0.3 would leave as they are.
 constexpr double kStray = 0.4;
 
 // The parabola through the 2h + 1 points of a window, in the points'
