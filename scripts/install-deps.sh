@@ -8,7 +8,7 @@ packages=(cmake g++ make clang-format googletest libgtest-dev libbenchmark-dev
   man-db unzip fonts-wine hershey-fonts-data)
 missing=()
 for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep 'install ok installed' >/dev/null || missing+=("$p")
 done
 if ((${#missing[@]})); then
   echo "Installing: ${missing[*]}"

@@ -33,7 +33,7 @@ until_true() {  # SECONDS WHAT COMMAND...: the same, or fails the road
   shift 2
   until_true_quiet "$limit" "$@" || { echo "waited ${limit} s in vain for $what"; exit 1; }
 }
-focused_on() { xdotool getwindowfocus getwindowname 2>/dev/null | grep -q -E "$1"; }
+focused_on() { xdotool getwindowfocus getwindowname 2>/dev/null | grep -E "$1" >/dev/null; }
 # The window whose title matches holds the keyboard; with no window manager
 # nothing may give it the focus, so it is given after each second without.
 focus_on() {
