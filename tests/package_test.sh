@@ -31,10 +31,8 @@ PY
 LC_ALL=C.UTF-8 "$cli" --svg -o "$work" "$work/d.png" | tee "$work/line.txt"
 grep -q 'd.png: 120 x 80, dark ink' "$work/line.txt" && [ -s "$work/d.svg" ] || fail "a picture"
 # Polish from the package's own catalogue (the glibc locale made when missing).
-if LC_ALL=pl_PL.UTF-8 locale 2>&1 | grep Cannot >/dev/null; then
-  export LOCPATH=$work/locale
-  mkdir -p "$LOCPATH" && localedef -i pl_PL -f UTF-8 "$LOCPATH/pl_PL.UTF-8" 2>/dev/null || true
-fi
+source "$root/tests/polish_locale.sh"
+polish_locale "$work/locale"
 LC_ALL=pl_PL.UTF-8 "$cli" "$work/d.png" | grep 'tusz ciemny' >/dev/null || fail "Polish from the package"
 # The man page renders and names every option that --help lists.
 page=$(ls "$work"/root/usr/share/man/man1/kwindra-cli.1*)
