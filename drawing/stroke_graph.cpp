@@ -37,21 +37,31 @@ void BranchDirection(const StrokeGraph& g, int end, int64_t width, double& dx, d
   if (length > 0) dx /= length, dy /= length;
 }
 
-double JunctionReach(const StrokeGraph& g, int node, std::span<const int> ends,
-                     const uint8_t* distances, int64_t width, ReachOf of) {
-  // Each branch's own direction and half width, from one to two of the
-  // junction's widths out: a branch leaves a junction aside of its line
-  // (the forks of an acute X lie between the strokes), so the direction
-  // from the junction would widen the angle.
+namespace {
+
+// A branch's direction and half width where it leaves a junction.
+struct Arm {
+  double dx, dy, half;
+};
+
+// Each branch's own direction and half width, from one to two of the
+// junction's widths out: a branch leaves a junction aside of its line (the
+// forks of an acute X lie between the strokes), so the direction from the
+// junction would widen the angle.
+std::vector<Arm> ArmsAt(const StrokeGraph& g, int node, std::span<const int> ends,
+                        const uint8_t* distances, int64_t width) {
   const double radius = std::max(1.0, g.nodes[node].Radius());
-  const auto near = static_cast<size_t>(std::lround(2 * radius)),
-             far = static_cast<size_t>(std::lround(4 * radius));
-  struct Arm {
-    double dx, dy, half;
-  };
+  const auto nearest = static_cast<size_t>(std::lround(2 * radius)),
+             farthest = static_cast<size_t>(std::lround(4 * radius));
   std::vector<Arm> arms(ends.size());
   for (size_t i = 0; i < ends.size(); ++i) {
     Arm& arm = arms[i];
+    // A branch to another node is measured on its own half: past it, it
+    // bends towards that node (a ring's arc between two crossings would
+    // seem to run alongside the line it crosses).
+    const Branch& branch = g.branches[ends[i] / 2];
+    const size_t own = branch.from >= 0 && branch.to >= 0 ? branch.count / 2 : branch.count - 1;
+    const size_t far = std::min(farthest, own), near = std::min(nearest, far / 2);
     const uint32_t a = PixelFrom(g, ends[i], near), b = PixelFrom(g, ends[i], far);
     if (a == b) {
       BranchDirection(g, ends[i], width, arm.dx, arm.dy);
@@ -63,27 +73,53 @@ double JunctionReach(const StrokeGraph& g, int node, std::span<const int> ends,
     }
     // The narrowest there: nearer, the junction's ink widens it.
     uint8_t least = UINT8_MAX;
-    const size_t count = g.branches[ends[i] / 2].count;
-    for (size_t k = std::min(near, count - 1); k <= std::min(far, count - 1); ++k) {
+    for (size_t k = near; k <= far; ++k) {
       least = std::min(least, distances[PixelFrom(g, ends[i], k)]);
     }
-    arm.half = static_cast<double>(least) / kStraightStep + (of == ReachOf::kCorner ? 0.5 : 0);
+    arm.half = static_cast<double>(least) / kStraightStep;
   }
-  constexpr double kSharpest = 0.35;  // 20 degrees: nearer, the branches are one ink
-  double reach = 2, smallest = 1;
+  return arms;
+}
+
+constexpr double kSharpest = 0.35;  // 20 degrees: nearer, the branches are one ink
+
+// The sine of the angle between two arms; 1 for a right or wider angle,
+// which bends them no farther than a right one.
+double SineBetween(const Arm& a, const Arm& b) {
+  const bool acute = a.dx * b.dx + a.dy * b.dy > 0;
+  return acute ? std::fabs(a.dx * b.dy - a.dy * b.dx) : 1.0;
+}
+
+// The sine of the sharpest angle between a junction's branches, no less
+// than kSharpest's.
+double SharpestSine(const StrokeGraph& g, int node, std::span<const int> ends,
+                    const uint8_t* distances, int64_t width) {
+  const std::vector<Arm> arms = ArmsAt(g, node, ends, distances, width);
+  double smallest = 1;
   for (size_t i = 0; i < arms.size(); ++i) {
     for (size_t j = i + 1; j < arms.size(); ++j) {
-      // A right or wider angle bends them no farther than a right one.
-      const bool acute = arms[i].dx * arms[j].dx + arms[i].dy * arms[j].dy > 0;
-      const double sine =
-          acute ? std::fabs(arms[i].dx * arms[j].dy - arms[i].dy * arms[j].dx) : 1.0;
-      smallest = std::min(smallest, sine);
-      reach = std::max(reach, (arms[i].half + arms[j].half) / std::max(sine, kSharpest));
+      smallest = std::min(smallest, SineBetween(arms[i], arms[j]));
     }
   }
-  return of != ReachOf::kJunction
-             ? reach
-             : std::max(2.0, 2 * g.nodes[node].Radius()) / std::max(smallest, kSharpest);
+  return std::max(smallest, kSharpest);
+}
+
+}  // namespace
+
+double JunctionReach(const StrokeGraph& g, int node, std::span<const int> ends,
+                     const uint8_t* distances, int64_t width, ReachOf of) {
+  std::vector<Arm> arms = ArmsAt(g, node, ends, distances, width);
+  if (of == ReachOf::kCorner) {
+    for (Arm& arm : arms) arm.half += 0.5;
+  }
+  double reach = 2;
+  for (size_t i = 0; i < arms.size(); ++i) {
+    for (size_t j = i + 1; j < arms.size(); ++j) {
+      reach = std::max(reach, (arms[i].half + arms[j].half) /
+                                  std::max(SineBetween(arms[i], arms[j]), kSharpest));
+    }
+  }
+  return reach;
 }
 
 NodeEnds EndsAtNodes(const StrokeGraph& g) {
@@ -528,21 +564,42 @@ bool CrossesBetweenForks(const StrokeGraph& g, const NodeEnds& endsAt, int bridg
   return strokes >= 2;
 }
 
+// A box round points.
+struct Box {
+  float x0, y0, x1, y1;
+
+  Box With(const Box& o) const {
+    return {std::min(x0, o.x0), std::min(y0, o.y0), std::max(x1, o.x1), std::max(y1, o.y1)};
+  }
+  double Diagonal() const { return std::hypot(x1 - x0, y1 - y0); }
+};
+
 // Two junctions joined by a branch within their reach are one crossing:
 // the branch is all skeleton bent towards the other branches (an X of
 // thick strokes thins to two forks and a bridge, a long one at an acute
-// angle). Where a stroke crosses between the forks, a pixel more: the
-// nodes are clusters of whole pixels, and the bridge's pixel count and
-// their centres each lie up to a pixel beyond the crossing's reach.
+// angle). The reach is the larger junction's disc over the sine of the
+// angle its strokes cross at, as both junctions see it: the forks of one X
+// see the same angle, while a junction along one of its strokes sees it
+// pass straight through (taking the sharper of the two, a crossing would
+// reach along a stroke to the next junction, and on from there). Where a
+// stroke crosses between the forks, a pixel more: the nodes are clusters
+// of whole pixels, and the bridge's pixel count and their centres each lie
+// up to a pixel beyond the crossing's reach.
 void MergeCloseNodes(StrokeGraph& g, const uint8_t* distances, int64_t w) {
-  std::vector<float> reach(g.nodes.size());  // float: a drawing of noise has millions of nodes
+  // By node, the sine of its sharpest angle (floats: a drawing of noise
+  // has millions of nodes); a merged node's reaches as far as the farther
+  // of the two did.
+  std::vector<float> sine(g.nodes.size());
+  const auto disc = [&](int n) { return std::max(2.0, 2 * g.nodes[n].Radius()); };
+  const auto reach = [&](int a, int c) {
+    return std::max(disc(a), disc(c)) / std::max(sine[a], sine[c]);
+  };
   std::vector<bool> crossed(g.branches.size(), false);
   {
     const NodeEnds endsAt = EndsAtNodes(g);
     for (size_t n = 0; n < g.nodes.size(); ++n) {
-      reach[n] =
-          static_cast<float>(JunctionReach(g, static_cast<int>(n), endsAt.At(static_cast<int>(n)),
-                                           distances, w, ReachOf::kJunction));
+      sine[n] = static_cast<float>(
+          SharpestSine(g, static_cast<int>(n), endsAt.At(static_cast<int>(n)), distances, w));
     }
     for (size_t i = 0; i < g.branches.size(); ++i) {
       const Branch& b = g.branches[i];
@@ -552,7 +609,7 @@ void MergeCloseNodes(StrokeGraph& g, const uint8_t* distances, int64_t w) {
       if (b.removed || b.from < 0 || b.to < 0 || b.from == b.to || endsAt.At(b.from).size() > 4 ||
           endsAt.At(b.to).size() > 4 ||
           std::max(g.nodes[b.from].Radius(), g.nodes[b.to].Radius()) > 1.5 ||
-          static_cast<double>(b.count) > std::max(reach[b.from], reach[b.to]) + 1) {
+          static_cast<double>(b.count) > reach(b.from, b.to) + 1) {
         continue;
       }
       crossed[i] = CrossesBetweenForks(g, endsAt, static_cast<int>(i), w);
@@ -560,27 +617,44 @@ void MergeCloseNodes(StrokeGraph& g, const uint8_t* distances, int64_t w) {
   }
   // Made once the ends are gone: on noise this is near the drawing's peak.
   std::vector<int> parent(g.nodes.size(), -1);
+  // The box round the centres of the junctions merged into a node, kept
+  // for merged ones only (on noise the nodes are millions): a root's
+  // parent, -1 until it has merged, is -2 - its box's index from then on.
+  std::vector<Box> boxes;
+  const auto boxOf = [&](int n) {
+    if (parent[n] <= -2) return boxes[static_cast<size_t>(-2 - parent[n])];
+    const auto x = static_cast<float>(g.nodes[n].X()), y = static_cast<float>(g.nodes[n].Y());
+    return Box{x, y, x, y};
+  };
   for (size_t i = 0; i < g.branches.size(); ++i) {
     Branch& b = g.branches[i];
     if (b.removed || b.from < 0 || b.to < 0) continue;
     const int a = RootNode(parent, b.from), c = RootNode(parent, b.to);
     if (a == c) continue;
-    const double width = std::max(reach[a], reach[c]) + (crossed[i] ? 1 : 0);
+    const double width = reach(a, c) + (crossed[i] ? 1 : 0);
     if (static_cast<double>(g.Pixels(b).size()) > width) continue;
-    // Merged nodes stay one crossing's size: chains of them across a
-    // dense drawing would grow into one node of a hundred branches.
-    const double apart =
-        std::hypot(g.nodes[a].X() - g.nodes[c].X(), g.nodes[a].Y() - g.nodes[c].Y());
+    // Merged nodes stay one crossing's size, the junctions they hold
+    // within its reach of each other (and a pixel beyond at each end):
+    // chains of them along strokes that touch again and again (the double
+    // strokes of a script) or across a dense drawing would grow into one
+    // node of a hundred branches.
+    const Box joined = boxOf(a).With(boxOf(c));
     const double pixels = static_cast<double>(g.nodes[a].pixels) + g.nodes[c].pixels +
                           static_cast<double>(g.Pixels(b).size());
-    if (apart > 1.5 * width || pixels > 6 * std::max(width, 2.0)) continue;
+    if (joined.Diagonal() > width + 2 || pixels > 6 * std::max(width, 2.0)) continue;
+    if (parent[a] == -1) {
+      parent[a] = -2 - static_cast<int>(boxes.size());
+      boxes.push_back(joined);
+    }
+    boxes[static_cast<size_t>(-2 - parent[a])] = joined;
     b.removed = true;
     Node& into = g.nodes[a];
     const Node& from = g.nodes[c];
     into.sumX += from.sumX, into.sumY += from.sumY, into.pixels += from.pixels;
+    const double farther = std::max(disc(a) / sine[a], disc(c) / sine[c]);
     into.maxDistance = std::max(into.maxDistance, from.maxDistance);
-    reach[a] = std::max(reach[a], reach[c]);
     AddToNode(into, g.Pixels(b), w);
+    sine[a] = static_cast<float>(disc(a) / farther);
     parent[c] = a;
   }
   for (Branch& b : g.branches) {

@@ -115,14 +115,12 @@ void BranchDirection(const StrokeGraph& graph, int end, int64_t width, double& d
 // skeletons bend towards each other: two branches of half widths r and s
 // meeting at angle a bend once each one's ink comes within its own half
 // width of the other's centreline, within (r + s) / sin a of the junction
-// (at a right or wider angle, r + s). kJunction: the same with the
-// junction's largest disc for both, which reaches the other fork of an X
-// at any angle. kCorner: as kStrokes, with each half width half a pixel
-// more (the skeleton's pixels lie up to half a pixel off the middle, and
-// the narrowest is from one nearer an edge): at a corner the arms are
-// straight up to the vertex, and reaching too far costs nothing, where a
-// junction's bridge is a curve fitted across its reach. ends: the branch
-// ends at the node.
-enum class ReachOf { kStrokes, kJunction, kCorner };
+// (at a right or wider angle, r + s). kCorner: as kStrokes, with each
+// half width half a pixel more (the skeleton's pixels lie up to half a
+// pixel off the middle, and the narrowest is from one nearer an edge): at
+// a corner the arms are straight up to the vertex, and reaching too far
+// costs nothing, where a junction's bridge is a curve fitted across its
+// reach. ends: the branch ends at the node.
+enum class ReachOf { kStrokes, kCorner };
 double JunctionReach(const StrokeGraph& graph, int node, std::span<const int> ends,
                      const uint8_t* distances, int64_t width, ReachOf of);
