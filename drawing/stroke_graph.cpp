@@ -469,6 +469,56 @@ bool ArmsCrossing(const StrokeGraph& g, int node, int a, int b, const uint8_t* d
   return InkRaster{width, height, distances}.Ink(vx, vy);
 }
 
+// An arm's half width from three of its node's radii out, past the
+// node's own ink.
+double ArmHalfWidth(const StrokeGraph& g, int node, int end, const uint8_t* distances) {
+  return static_cast<double>(
+             distances[PixelFrom(g, end, static_cast<size_t>(3 * g.nodes[node].Radius()))]) /
+         kStraightStep;
+}
+
+// Whether a branch from a junction of three to a free end is the tip of a
+// sharp corner rather than an arm: where two arms meet at an acute angle
+// their inks overlap from well before the vertex, and the skeleton runs
+// along the overlap's middle to the vertex (under 30 degrees, farther out
+// of the junction's disc than a short arm). It ends where the arms'
+// centrelines cross, within their half width (the thinning stops anywhere
+// in the round cap there); an arm of a stroke ends far from that point.
+bool IsCornersTip(const StrokeGraph& g, std::span<const int> ends, int spur, int node,
+                  const uint8_t* distances, int64_t width, int64_t height) {
+  if (ends.size() != 3) return false;
+  int arms[2], n = 0;
+  for (int end : ends) {
+    if (end / 2 != spur && n < 2) arms[n++] = end;
+  }
+  double vx, vy;
+  if (n != 2 || !ArmsCrossing(g, node, arms[0], arms[1], distances, width, height, vx, vy)) {
+    return false;
+  }
+  const Branch& b = g.branches[spur];
+  const std::span<const uint32_t> pixels = g.Pixels(b);
+  const uint32_t tip = b.from < 0 ? pixels.front() : pixels.back();
+  const double half = std::max(ArmHalfWidth(g, node, arms[0], distances),
+                               ArmHalfWidth(g, node, arms[1], distances));
+  const double fromVertex =
+      std::hypot(static_cast<double>(tip % width) - vx, static_cast<double>(tip / width) - vy);
+  if (fromVertex > half + 1) return false;
+  // Halfway from the junction to the vertex the two arms' inks overlap:
+  // wider than either arm (1.3 times, the overlap narrowing steadily from
+  // the junction's disc to the round cap), where an arm of its own is as
+  // wide as the others. Halfway by position: the skeleton of the cap may
+  // run on to the ink's edge.
+  const double mx = (g.nodes[node].X() + vx) / 2, my = (g.nodes[node].Y() + vy) / 2;
+  uint32_t middle = tip;
+  double nearest = INFINITY;
+  for (uint32_t i : pixels) {
+    const double d =
+        std::hypot(static_cast<double>(i % width) - mx, static_cast<double>(i / width) - my);
+    if (d < nearest) nearest = d, middle = i;
+  }
+  return static_cast<double>(distances[middle]) / kStraightStep >= 1.2 * half;
+}
+
 // Side branches from a junction to a free end that are no arms of their
 // own are noise of the outline, not strokes; at a sharp corner
 // the one such branch marks the vertex. Runs after the merging of nodes, so
@@ -482,7 +532,11 @@ void PruneSpurs(StrokeGraph& g, const uint8_t* distances, int64_t width, int64_t
       if (spur.removed || (spur.from >= 0) == (spur.to >= 0)) continue;
       const int node = spur.from >= 0 ? spur.from : spur.to;
       const size_t degree = endsAt.At(node).size();
-      if (degree < 3 || LeavesJunction(g, spur, distances, width)) continue;
+      if (degree < 3 || (LeavesJunction(g, spur, distances, width) &&
+                         !IsCornersTip(g, endsAt.At(node), static_cast<int>(b), node, distances,
+                                       width, height))) {
+        continue;
+      }
       spur.removed = true;
       ++g.spurs;
       if (degree != 3 || round > 0) continue;
@@ -502,16 +556,9 @@ void PruneSpurs(StrokeGraph& g, const uint8_t* distances, int64_t width, int64_t
         n.sumY = vy * static_cast<double>(n.pixels);
         continue;
       }
-      const auto armRadius = [&](int end) {
-        const Branch& arm = g.branches[end / 2];
-        const size_t k =
-            std::min(g.Pixels(arm).size() - 1, static_cast<size_t>(3 * g.nodes[node].Radius()));
-        return static_cast<double>(distances[end % 2 ? g.Pixels(arm)[g.Pixels(arm).size() - 1 - k]
-                                                     : g.Pixels(arm)[k]]) /
-               kStraightStep;
-      };
       RestoreVertex(g, spur, node, distances, width,
-                    std::min(armRadius(arms[0]), armRadius(arms[1])));
+                    std::min(ArmHalfWidth(g, node, arms[0], distances),
+                             ArmHalfWidth(g, node, arms[1], distances)));
     }
   }
   // A node left with one branch is that branch's free end: the skeleton of

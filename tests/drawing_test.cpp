@@ -342,6 +342,35 @@ TEST(Drawing, AcuteCornersKeepToTheirArms) {
   }
 }
 
+// Under 30 degrees the arms' inks overlap farther out of the junction
+// where they part than a short arm reaches, and the skeleton runs along
+// the overlap to the vertex: that is the corner's tip, not a third arm.
+// The stroke turns at the vertex (within 0.3 w + 1 of it).
+TEST(Drawing, VerySharpCornersAreOneStroke) {
+  std::mt19937 random(11);
+  for (const double w : {4.0, 6.0, 8.0, 12.0, 16.0, 24.0}) {
+    for (const double degrees : {22.0, 26.0}) {
+      const double turn = std::uniform_real_distribution<double>(0, 2 * M_PI)(random);
+      const double a = degrees * M_PI / 180, length = 6 * w + 40;
+      SCOPED_TRACE(testing::Message() << "width " << w << ", corner " << degrees << " degrees, "
+                                      << "first arm at " << turn << " rad");
+      const double size = 2 * length + 2 * w + 20, vx = size / 2, vy = size / 2;
+      const std::vector<Segment> drawn = {
+          {vx + length * std::cos(turn), vy + length * std::sin(turn), vx, vy},
+          {vx, vy, vx + length * std::cos(turn + a), vy + length * std::sin(turn + a)}};
+      const int side = static_cast<int>(size);
+      const Drawing d = Vectorize(Draw(side, side, drawn, w));
+      EXPECT_EQ(d.strokes.size(), 1u);
+      if (d.strokes.size() != 1) continue;
+      double vertex = 1e9;
+      for (const DrawnPoint& p : d.Points(d.strokes[0])) {
+        vertex = std::min(vertex, std::hypot(p.x - vx, p.y - vy));
+      }
+      EXPECT_LE(vertex, 0.3 * w + 1) << "the nearest point to the vertex";
+    }
+  }
+}
+
 // A filled disc traces as a dot and a filled block as a line through its
 // middle: both are told, with their boxes; strokes of any width, even a
 // drawing of one thick stroke, are not.
