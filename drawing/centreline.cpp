@@ -292,6 +292,32 @@ void Bridge(std::vector<Point>& points, size_t at, size_t after, double span, in
   }
 }
 
+// The direction of a stroke's own line at points[at]: a line fitted to
+// `span` of its points after it (step 1) or before it (step -1), over
+// half as many while they stray from it by more than a pixel. A stroke
+// that turns soon after (the bar of an e, rising into the bowl) would
+// tilt the line fitted over the whole span. `span` and the stray in the
+// points' fixed-point units (a pixel is `scale`).
+bool StraightHeading(const std::vector<Point>& points, size_t at, int step, double span, int scale,
+                     PointF& unit) {
+  const double least = 6.0 * scale;
+  for (;; span /= 2) {
+    if (!Heading(points, at, step, span, unit, true)) return false;
+    if (span / 2 < least) return true;
+    double s = 0, stray = 0;
+    for (size_t k = at; s < span && (step < 0 ? k > 0 : k + 1 < points.size());) {
+      const size_t next = step < 0 ? k - 1 : k + 1;
+      s += std::hypot(static_cast<double>(points[next].x - points[k].x),
+                      static_cast<double>(points[next].y - points[k].y));
+      k = next;
+      const double x = static_cast<double>(points[k].x - points[at].x),
+                   y = static_cast<double>(points[k].y - points[at].y);
+      stray = std::max(stray, std::fabs(x * unit.y - y * unit.x));
+    }
+    if (stray <= scale) return true;
+  }
+}
+
 // Where a stroke ending at a junction that another passes meets the other's
 // line: followed on from points[at] along its own heading (fitted to the
 // points after it, step 1, or before it, step -1) to its first crossing of
@@ -299,9 +325,9 @@ void Bridge(std::vector<Point>& points, size_t at, size_t after, double span, in
 // skeleton bends towards the other branches there, and the junction's
 // middle lies off both lines. False when it does not cross.
 bool Meet(const std::vector<Point>& points, size_t at, int step, double span, double reach,
-          const std::vector<Point>& line, Point& meet) {
+          int scale, const std::vector<Point>& line, Point& meet) {
   PointF t;
-  if (!Heading(points, at, step, span, t, true)) return false;
+  if (!StraightHeading(points, at, step, span, scale, t)) return false;
   if (step > 0) t = {-t.x, -t.y};  // the heading runs along the stroke, the start's end against it
   const double px = points[at].x, py = points[at].y;
   double best = reach;
@@ -458,7 +484,8 @@ std::vector<Point> CentrelineOf(const StrokeGraph& g, const StrokeRun& run, int6
     Point meet = ToFixed({n.X(), n.Y()}, scale);
     if (points.size() >= 3) {
       const size_t at = start ? 0 : points.size() - 1;
-      Meet(points, at, start ? 1 : -1, 2 * span(node), 3 * span(node), *through->At(node), meet);
+      Meet(points, at, start ? 1 : -1, 2 * span(node), 3 * span(node), scale, *through->At(node),
+           meet);
     }
     if (start) {
       if (points.empty() || points.front().x != meet.x || points.front().y != meet.y)

@@ -265,6 +265,27 @@ TEST(Drawing, StrokesPassingAJunctionKeepTheirLine) {
       }
     }
   }
+  // A stem that turns soon after it leaves the bar (the bar of an e,
+  // rising into its bowl) still meets the bar on its own line.
+  for (const double w : {10.0, 14.0, 20.0}) {
+    SCOPED_TRACE(testing::Message() << "turning stem, width " << w);
+    const double top = 160 - 3 * w;
+    const std::vector<Segment> drawn = {
+        {30, 160, 370, 160}, {200, 160, 200, top}, {200, top, 330, top}};
+    const Drawing d = Vectorize(Draw(400, 200, drawn, w));
+    ASSERT_EQ(d.strokes.size(), 2u);
+    for (const Stroke& s : d.strokes) {
+      const auto points = d.Points(s);
+      if (std::min(points.front().y, points.back().y) > 150) continue;  // the bar
+      const DrawnPoint foot = points.front().y > points.back().y ? points.front() : points.back();
+      EXPECT_LT(std::hypot(foot.x - 200, foot.y - 160), 1.5) << foot.x << "," << foot.y;
+      for (const DrawnPoint& p : points) {
+        if (p.y > top + w && p.y < 160 - w) {
+          EXPECT_NEAR(p.x, 200, 1.0) << "the stem at y " << p.y;
+        }
+      }
+    }
+  }
   // A ring crossed off its centre by a line: round up to where the line's
   // ink comes within reach.
   for (const double w : {25.0, 40.0}) {
