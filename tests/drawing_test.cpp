@@ -332,6 +332,27 @@ TEST(Drawing, ShortArmsAreKept) {
   }
 }
 
+// A corner of two arms of `length` meeting at `degrees` at the vertex
+// (vx, vy), the first arm at a random angle, in the middle of a square
+// picture `side` wide, traced.
+struct Corner {
+  double turn, vx, vy;
+  int side;
+  std::vector<Segment> arms;
+  Drawing d;
+
+  Corner(std::mt19937& random, double w, double degrees, double length)
+      : turn(std::uniform_real_distribution<double>(0, 2 * M_PI)(random)) {
+    const double a = degrees * M_PI / 180, size = 2 * length + 2 * w + 20;
+    vx = vy = size / 2;
+    side = static_cast<int>(size);
+    arms = {{vx + length * std::cos(turn), vy + length * std::sin(turn), vx, vy},
+            {vx, vy, vx + length * std::cos(turn + a), vy + length * std::sin(turn + a)}};
+    d = Vectorize(Draw(side, side, arms, w));
+  }
+  double FromVertex(const DrawnPoint& p) const { return std::hypot(p.x - vx, p.y - vy); }
+};
+
 // At an acute corner the arms' inks overlap out to w / sin(angle) from the
 // vertex, and the skeleton bends towards the other arm as far: the stroke
 // keeps to its arms there (0.3 w + 1 within w + 1 of the vertex, a pixel
@@ -340,23 +361,16 @@ TEST(Drawing, AcuteCornersKeepToTheirArms) {
   std::mt19937 random(7);
   for (const double w : {1.0, 4.0, 8.0, 16.0, 25.0, 40.0}) {
     for (const double degrees : {32.0, 40.0, 48.0}) {
-      const double turn = std::uniform_real_distribution<double>(0, 2 * M_PI)(random);
-      const double a = degrees * M_PI / 180, length = 4 * w + 40;
+      const Corner c(random, w, degrees, 4 * w + 40);
       SCOPED_TRACE(testing::Message() << "width " << w << ", corner " << degrees << " degrees, "
-                                      << "first arm at " << turn << " rad");
-      const double size = 2 * length + 2 * w + 20, vx = size / 2, vy = size / 2;
-      const std::vector<Segment> drawn = {
-          {vx + length * std::cos(turn), vy + length * std::sin(turn), vx, vy},
-          {vx, vy, vx + length * std::cos(turn + a), vy + length * std::sin(turn + a)}};
-      const int side = static_cast<int>(size);
-      const Drawing d = Vectorize(Draw(side, side, drawn, w));
-      ASSERT_EQ(d.strokes.size(), 1u);
+                                      << "first arm at " << c.turn << " rad");
+      ASSERT_EQ(c.d.strokes.size(), 1u);
       double vertex = 1e9;
-      for (const DrawnPoint& p : d.Points(d.strokes[0])) {
-        const double limit = std::hypot(p.x - vx, p.y - vy) <= w + 1 ? 0.3 * w + 1 : 1.0;
-        EXPECT_LE(std::min(Distance(p.x, p.y, drawn[0]), Distance(p.x, p.y, drawn[1])), limit)
+      for (const DrawnPoint& p : c.d.Points(c.d.strokes[0])) {
+        const double limit = c.FromVertex(p) <= w + 1 ? 0.3 * w + 1 : 1.0;
+        EXPECT_LE(std::min(Distance(p.x, p.y, c.arms[0]), Distance(p.x, p.y, c.arms[1])), limit)
             << "at " << p.x << "," << p.y;
-        vertex = std::min(vertex, std::hypot(p.x - vx, p.y - vy));
+        vertex = std::min(vertex, c.FromVertex(p));
       }
       EXPECT_LE(vertex, 1.5) << "the nearest point to the vertex";
     }
@@ -371,22 +385,14 @@ TEST(Drawing, VerySharpCornersAreOneStroke) {
   std::mt19937 random(11);
   for (const double w : {4.0, 6.0, 8.0, 12.0, 16.0, 24.0}) {
     for (const double degrees : {22.0, 26.0}) {
-      const double turn = std::uniform_real_distribution<double>(0, 2 * M_PI)(random);
-      const double a = degrees * M_PI / 180, length = 6 * w + 40;
+      const Corner c(random, w, degrees, 6 * w + 40);
       SCOPED_TRACE(testing::Message() << "width " << w << ", corner " << degrees << " degrees, "
-                                      << "first arm at " << turn << " rad");
-      const double size = 2 * length + 2 * w + 20, vx = size / 2, vy = size / 2;
-      const std::vector<Segment> drawn = {
-          {vx + length * std::cos(turn), vy + length * std::sin(turn), vx, vy},
-          {vx, vy, vx + length * std::cos(turn + a), vy + length * std::sin(turn + a)}};
-      const int side = static_cast<int>(size);
-      const Drawing d = Vectorize(Draw(side, side, drawn, w));
-      EXPECT_EQ(d.strokes.size(), 1u);
-      if (d.strokes.size() != 1) continue;
+                                      << "first arm at " << c.turn << " rad");
+      EXPECT_EQ(c.d.strokes.size(), 1u);
+      if (c.d.strokes.size() != 1) continue;
       double vertex = 1e9;
-      for (const DrawnPoint& p : d.Points(d.strokes[0])) {
-        vertex = std::min(vertex, std::hypot(p.x - vx, p.y - vy));
-      }
+      for (const DrawnPoint& p : c.d.Points(c.d.strokes[0]))
+        vertex = std::min(vertex, c.FromVertex(p));
       EXPECT_LE(vertex, 0.3 * w + 1) << "the nearest point to the vertex";
     }
   }
