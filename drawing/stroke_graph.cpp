@@ -415,16 +415,14 @@ void RestoreVertex(StrokeGraph& g, const Branch& spur, int node, const uint8_t* 
 
 // Whether a branch from a junction to a free end is an arm of its own:
 // whether its ink reaches out of the junction's largest disc by more than
-// 1.75 times that disc's radius. An arm one and a half widths long past a
-// T's bar reaches out by twice the disc's radius (the disc at a T is 1.25
-// half widths); a bump of the outline, or the outer join of a corner of 30
-// degrees or more, by about one radius at most (a sharper corner's tip is
-// told by its width: IsCornersTip). Measured from the branch's first
-// pixel, the disc's edge where the branch leaves it (a merged node's middle
-// may lie far away). The ink's reach is the tip's distance plus the ink
-// beyond the tip: along the skeleton of a round cap the two add up to the
-// same whichever pixel the thinning stopped at. A pixel more, for the
-// rounding of the distances.
+// that disc's radius (a bump of the outline or the outer join of a corner
+// reaches out by less; an arm of a stroke as wide goes on for its width).
+// Measured from the branch's first pixel, the disc's edge where the
+// branch leaves it (a merged node's middle may lie far away). The ink's
+// reach is the tip's distance plus the ink beyond the tip: along the
+// skeleton of a round cap the two add up to the same whichever pixel the
+// thinning stopped at. A pixel's diagonal more, for the rounding of the
+// distances.
 bool LeavesJunction(const StrokeGraph& g, const Branch& b, const uint8_t* distances,
                     int64_t width) {
   const std::span<const uint32_t> pixels = g.Pixels(b);
@@ -434,7 +432,7 @@ bool LeavesJunction(const StrokeGraph& g, const Branch& b, const uint8_t* distan
       std::hypot(static_cast<double>(tip % width) - static_cast<double>(base % width),
                  static_cast<double>(tip / width) - static_cast<double>(base / width)) +
       static_cast<double>(distances[tip]) / kStraightStep;
-  return reach > 1.75 * static_cast<double>(distances[base]) / kStraightStep + 1;
+  return reach > 2 * static_cast<double>(distances[base]) / kStraightStep + 1.5;
 }
 
 // The line through an arm's skeleton pixels from `near` to `far` pixels
@@ -518,11 +516,7 @@ bool IsCornersTip(const StrokeGraph& g, std::span<const int> ends, int spur, int
         std::hypot(static_cast<double>(i % width) - mx, static_cast<double>(i / width) - my);
     if (d < nearest) nearest = d, middle = i;
   }
-  // Strictly wider, and by the ratio less a step of the distances' own
-  // rounding (a third of a pixel: at 4 px the overlap's 2.6 px and the
-  // arm's 2 px read as 2.67 and 2.33).
-  const double across = static_cast<double>(distances[middle]) / kStraightStep;
-  return across > half && across >= 1.2 * half - 1.0 / kStraightStep;
+  return static_cast<double>(distances[middle]) / kStraightStep >= 1.2 * half;
 }
 
 // Side branches from a junction to a free end that are no arms of their
