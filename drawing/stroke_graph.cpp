@@ -345,9 +345,11 @@ struct Builder {
   }
 };
 
-// Ink components whose skeleton has fewer than minLength pixels, and
-// lone junction clusters with no branch, are dropped and counted.
-void DropSpecks(StrokeGraph& g, int minLength) {
+// Ink components shorter than minLength are dropped and counted: their
+// length is the skeleton's pixels and the caps beyond its ends, so that a
+// full stop or the dot of an i, whose skeleton is a pixel or two, is as
+// long as it is wide.
+void DropSpecks(StrokeGraph& g, const uint8_t* distances, int minLength) {
   const std::vector<Node>& nodes = g.nodes;
   std::vector<int> parent(nodes.size(), -1);  // joins the nodes of a component
   for (const Branch& b : g.branches) {
@@ -356,19 +358,34 @@ void DropSpecks(StrokeGraph& g, int minLength) {
     }
   }
   std::vector<int64_t> size(nodes.size(), 0);
+  std::vector<uint8_t> widest(nodes.size(), 0);
   std::vector<bool> hasBranch(nodes.size(), false);
   for (size_t n = 0; n < nodes.size(); ++n) {
-    size[RootNode(parent, static_cast<int>(n))] += nodes[n].pixels;
+    const int root = RootNode(parent, static_cast<int>(n));
+    size[root] += nodes[n].pixels;
+    widest[root] = std::max(widest[root], nodes[n].maxDistance);
   }
+  const auto widestOf = [&](const Branch& b) {
+    uint8_t most = 0;
+    for (uint32_t i : g.Pixels(b)) most = std::max(most, distances[i]);
+    return most;
+  };
+  // A cap beyond each end of the skeleton: the ink's half width less the
+  // skeleton's own half pixel.
+  const auto length = [&](int64_t pixels, uint8_t most) {
+    return static_cast<double>(pixels) + 2.0 * (static_cast<double>(most) / kStraightStep - 1);
+  };
   for (const Branch& b : g.branches) {
     const int node = b.from >= 0 ? b.from : b.to;
     if (node < 0) continue;
-    size[RootNode(parent, node)] += static_cast<int64_t>(g.Pixels(b).size());
-    hasBranch[RootNode(parent, node)] = true;
+    const int root = RootNode(parent, node);
+    size[root] += static_cast<int64_t>(b.count);
+    if (size[root] < minLength) widest[root] = std::max(widest[root], widestOf(b));
+    hasBranch[root] = true;
   }
   std::vector<bool> dropped(nodes.size(), false);
   for (size_t n = 0; n < nodes.size(); ++n) {
-    if (parent[n] < 0 && (size[n] < minLength || !hasBranch[n])) {
+    if (parent[n] < 0 && (length(size[n], widest[n]) < minLength || !hasBranch[n])) {
       dropped[n] = true;
       ++g.specks;
     }
@@ -377,7 +394,8 @@ void DropSpecks(StrokeGraph& g, int minLength) {
     const int node = b.from >= 0 ? b.from : b.to;
     if (node >= 0) {
       b.removed = dropped[RootNode(parent, node)];
-    } else if (static_cast<int64_t>(g.Pixels(b).size()) < minLength) {
+    } else if (b.count < static_cast<uint32_t>(minLength) &&
+               length(b.count, widestOf(b)) < minLength) {
       b.removed = true;
       ++g.specks;
     }
@@ -778,7 +796,7 @@ StrokeGraph BuildStrokeGraph(GrayImage& skeleton, const uint8_t* distances,
   for (size_t b = 0, at = 0; b < g.branches.size(); at += g.branches[b++].count) {
     g.firsts[b] = static_cast<uint32_t>(at);
   }
-  DropSpecks(g, options.minLength);
+  DropSpecks(g, distances, options.minLength);
   MergeCloseNodes(g, distances, width);
   AbsorbKnots(g, distances, width);
   PruneSpurs(g, distances, width, height);

@@ -95,7 +95,7 @@ struct StrokeGraph {
 };
 
 struct GraphOptions {
-  int minLength = 3;  // ink components with a shorter skeleton are specks
+  int minLength = 3;  // ink components shorter than this, caps included, are specks
 };
 
 // skeleton: 1 on skeleton pixels, 0 elsewhere; used up (its pixels are
