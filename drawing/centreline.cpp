@@ -59,8 +59,13 @@ PointF Centred(const std::vector<Point>& pixels, size_t k, const InkRaster& r) {
   const double limit = 2 * radius + 2;
   const double plus = InkAhead(r, p.x, p.y, -t.y, t.x, limit);
   const double minus = InkAhead(r, p.x, p.y, t.y, -t.x, limit);
+  // A chord a quarter longer than the stroke is wide (more than the slant
+  // of the skeleton's direction gives) runs into a junction, or along the
+  // overlap of a corner's arms or a tight turn's legs, and its middle is no
+  // centre: neighbouring pixels' chords would pull their points to and fro
+  // across the corner. The pixel is left where it is.
+  if (plus + minus > 2.5 * radius + 2) return p;
   const double shift = (plus - minus) / 2;
-  if (std::fabs(shift) > radius + 1) return p;  // a chord through a junction: leave it
   return {p.x - t.y * shift, p.y + t.x * shift};
 }
 
