@@ -495,24 +495,27 @@ double ArmHalfWidth(const StrokeGraph& g, int node, int end, const uint8_t* dist
          kStraightStep;
 }
 
+// The two other branches' ends at a junction of three, seen from one of
+// its branches; false at other junctions.
+bool OtherArms(std::span<const int> ends, int branch, int arms[2]) {
+  if (ends.size() != 3) return false;
+  int n = 0;
+  for (int end : ends) {
+    if (end / 2 != branch && n < 2) arms[n++] = end;
+  }
+  return n == 2;
+}
+
 // Whether a branch from a junction of three to a free end is the tip of a
 // sharp corner rather than an arm: where two arms meet at an acute angle
 // their inks overlap from well before the vertex, and the skeleton runs
 // along the overlap's middle to the vertex (under 30 degrees, farther out
-// of the junction's disc than a short arm). It ends where the arms'
-// centrelines cross, within their half width (the thinning stops anywhere
-// in the round cap there); an arm of a stroke ends far from that point.
-bool IsCornersTip(const StrokeGraph& g, std::span<const int> ends, int spur, int node,
-                  const uint8_t* distances, int64_t width, int64_t height) {
-  if (ends.size() != 3) return false;
-  int arms[2], n = 0;
-  for (int end : ends) {
-    if (end / 2 != spur && n < 2) arms[n++] = end;
-  }
-  double vx, vy;
-  if (n != 2 || !ArmsCrossing(g, node, arms[0], arms[1], distances, width, height, vx, vy)) {
-    return false;
-  }
+// of the junction's disc than a short arm). It ends where the other two
+// arms' centrelines cross, at (vx, vy), within their half width (the
+// thinning stops anywhere in the round cap there); an arm of a stroke ends
+// far from that point.
+bool IsCornersTip(const StrokeGraph& g, int spur, int node, const int arms[2], double vx, double vy,
+                  const uint8_t* distances, int64_t width) {
   const Branch& b = g.branches[spur];
   const std::span<const uint32_t> pixels = g.Pixels(b);
   const uint32_t tip = b.from < 0 ? pixels.front() : pixels.back();
@@ -549,26 +552,31 @@ void PruneSpurs(StrokeGraph& g, const uint8_t* distances, int64_t width, int64_t
       Branch& spur = g.branches[b];
       if (spur.removed || (spur.from >= 0) == (spur.to >= 0)) continue;
       const int node = spur.from >= 0 ? spur.from : spur.to;
-      const size_t degree = endsAt.At(node).size();
-      if (degree < 3 || (LeavesJunction(g, spur, distances, width) &&
-                         !IsCornersTip(g, endsAt.At(node), static_cast<int>(b), node, distances,
-                                       width, height))) {
-        continue;
+      if (endsAt.At(node).size() < 3) continue;
+      int arms[2];
+      const bool three = OtherArms(endsAt.At(node), static_cast<int>(b), arms);
+      // Where the other two arms' lines cross: found once, for the tip
+      // test and for the vertex.
+      double vx = 0, vy = 0;
+      const auto crossing = [&] {
+        return ArmsCrossing(g, node, arms[0], arms[1], distances, width, height, vx, vy);
+      };
+      int crossed = -1;  // not yet looked for
+      if (LeavesJunction(g, spur, distances, width)) {
+        if (!three || !(crossed = crossing()) ||
+            !IsCornersTip(g, static_cast<int>(b), node, arms, vx, vy, distances, width)) {
+          continue;
+        }
       }
       spur.removed = true;
       ++g.spurs;
-      if (degree != 3 || round > 0) continue;
-      std::vector<int> arms;
-      for (int end : endsAt.At(node)) {
-        if (end / 2 != static_cast<int>(b)) arms.push_back(end);
-      }
-      if (arms.size() != 2) continue;
+      if (!three || round > 0) continue;
       double ax, ay, bx, by;
       BranchDirection(g, arms[0], width, ax, ay);
       BranchDirection(g, arms[1], width, bx, by);
       if (-(ax * bx + ay * by) >= kStraight) continue;  // a T's bar: no corner
-      double vx, vy;
-      if (ArmsCrossing(g, node, arms[0], arms[1], distances, width, height, vx, vy)) {
+      if (crossed < 0) crossed = crossing();
+      if (crossed) {
         Node& n = g.nodes[node];
         n.sumX = vx * static_cast<double>(n.pixels);
         n.sumY = vy * static_cast<double>(n.pixels);
