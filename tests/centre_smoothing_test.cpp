@@ -8,6 +8,7 @@
 
 #include "drawing/centre_smoothing.h"
 #include "drawing/fixed_point.h"
+#include "tests/segment_distance.h"
 
 namespace {
 
@@ -30,11 +31,8 @@ double DistanceToLine(PointF p, PointF a, PointF b) {
 double DistanceToPath(PointF p, const std::vector<PointF>& path) {
   double best = 1e9;
   for (size_t i = 0; i + 1 < path.size(); ++i) {
-    const PointF a = path[i], b = path[i + 1];
-    const double dx = b.x - a.x, dy = b.y - a.y;
-    const double t =
-        std::clamp(((p.x - a.x) * dx + (p.y - a.y) * dy) / (dx * dx + dy * dy), 0.0, 1.0);
-    best = std::min(best, std::hypot(p.x - a.x - t * dx, p.y - a.y - t * dy));
+    best = std::min(best,
+                    SegmentDistance(p.x, p.y, path[i].x, path[i].y, path[i + 1].x, path[i + 1].y));
   }
   return best;
 }

@@ -9,6 +9,7 @@
 
 #include "drawing/drawing_vectorizer.h"
 #include "drawing/stroke_order.h"
+#include "tests/segment_distance.h"
 
 namespace {
 
@@ -17,10 +18,7 @@ struct Segment {
 };
 
 double Distance(double px, double py, const Segment& s) {
-  const double dx = s.bx - s.ax, dy = s.by - s.ay;
-  const double t =
-      std::clamp(((px - s.ax) * dx + (py - s.ay) * dy) / (dx * dx + dy * dy), 0.0, 1.0);
-  return std::hypot(px - s.ax - t * dx, py - s.ay - t * dy);
+  return SegmentDistance(px, py, s.ax, s.ay, s.bx, s.by);
 }
 
 // A mask w x h, ink where inkAt(x, y).
