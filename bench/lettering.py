@@ -94,23 +94,48 @@ def corners(strokes):
     return out
 
 
+def passes_again(tree, part, points, own, reach):
+    """Whether the pen stroke `part` passes within `reach` of each point
+    a second time, more than twice the reach along it from the passage
+    nearest the point (own: that passage's index): the waist of an 8, a
+    loop of a script, where the stroke crosses or touches itself as two
+    strokes would."""
+    arc = np.concatenate([[0], np.cumsum(np.hypot(*np.diff(part, axis=0).T))])
+    near = tree.query_ball_point(points, reach)
+    counts = np.array([len(n) for n in near])
+    found = np.zeros(len(points), bool)
+    has = np.nonzero(counts)[0]
+    if not len(has):
+        return found
+    flat = np.concatenate([near[k] for k in has]).astype(int)
+    starts = np.concatenate([[0], np.cumsum(counts[has])[:-1]])
+    lowest = np.minimum.reduceat(arc[flat], starts)
+    highest = np.maximum.reduceat(arc[flat], starts)
+    at = arc[own[has]]
+    found[has] = (at - lowest > 2 * reach) | (highest - at > 2 * reach)
+    return found
+
+
 def limits(points, w, bends, parts):
     """As random_drawings.limits, for hundreds of pen strokes: the stroke
-    width where two pen strokes lie within w + 1 of the point (each stroke
-    measured only over the points near its box), 0.3 w + 1 near a corner,
-    1 px elsewhere."""
+    width where two pen strokes, or two passages of one, lie within w + 1
+    of the point (each stroke measured only over the points near its box),
+    0.3 w + 1 near a corner, 1 px elsewhere."""
     reach = w + 1
     best = np.full((len(points), 2), np.inf)
+    crossed = np.zeros(len(points), bool)  # a pen stroke crossing or touching itself
     for part in parts:
         lo, hi = part.min(axis=0) - reach, part.max(axis=0) + reach
         inside = np.nonzero(np.all((points >= lo) & (points <= hi), axis=1))[0]
         if not len(inside):
             continue
-        d = cKDTree(part).query(points[inside])[0]
+        tree = cKDTree(part)
+        d, own = tree.query(points[inside])
         first, second = best[inside, 0], best[inside, 1]
         best[inside, 1] = np.where(d < first, first, np.minimum(second, d))
         best[inside, 0] = np.minimum(first, d)
-    allowed = np.where(best[:, 1] <= reach, max(w, 3), 1.0)
+        crossed[inside] |= passes_again(tree, part, points[inside], own, reach)
+    allowed = np.where((best[:, 1] <= reach) | crossed, max(w, 3), 1.0)
     if bends:
         near = cKDTree(np.array(bends)).query(points, distance_upper_bound=reach)[0] <= reach
         allowed[near] = np.maximum(allowed[near], 0.3 * w + 1)
