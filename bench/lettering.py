@@ -116,11 +116,38 @@ def passes_again(tree, part, points, own, reach):
     return found
 
 
+def tight_turns(parts, w):
+    """The points of the pen strokes where they turn tighter than the ink
+    can show: by half a circle or more within half a circle's arc of radius
+    w / 2 + 1 (less than two pixels of paper between the legs, a bar twice
+    as wide ending in a round cap, as the random drawings' U turns are
+    never drawn)."""
+    half = math.pi * (w / 2 + 1) / 2
+    found = []
+    for part in parts:
+        step = np.diff(part, axis=0)
+        length = np.hypot(*step.T)
+        keep = length > 1e-9
+        step, length = step[keep], length[keep]
+        if len(step) < 3:
+            continue
+        t = step / length[:, None]
+        turn = np.arctan2(t[:-1, 0] * t[1:, 1] - t[:-1, 1] * t[1:, 0], (t[:-1] * t[1:]).sum(axis=1))
+        turned = np.concatenate([[0], np.cumsum(turn)])  # at each step
+        arc = np.cumsum(length) - length / 2  # each step's middle
+        lo = np.searchsorted(arc, arc - half)
+        hi = np.minimum(np.searchsorted(arc, arc + half, side='right') - 1, len(arc) - 1)
+        tight = np.abs(turned[hi] - turned[lo]) >= math.pi
+        found.append((part[:-1][keep] + step / 2)[tight])
+    return np.concatenate(found) if found else np.zeros((0, 2))
+
+
 def limits(points, w, bends, parts):
     """As random_drawings.limits, for hundreds of pen strokes: the stroke
     width where two pen strokes, or two passages of one, lie within w + 1
-    of the point (each stroke measured only over the points near its box),
-    0.3 w + 1 near a corner, 1 px elsewhere."""
+    of the point (each stroke measured only over the points near its box)
+    or within w + 1 of a turn tighter than the ink shows, 0.3 w + 1 near a
+    corner, 1 px elsewhere."""
     reach = w + 1
     best = np.full((len(points), 2), np.inf)
     crossed = np.zeros(len(points), bool)  # a pen stroke crossing or touching itself
@@ -135,6 +162,9 @@ def limits(points, w, bends, parts):
         best[inside, 1] = np.where(d < first, first, np.minimum(second, d))
         best[inside, 0] = np.minimum(first, d)
         crossed[inside] |= passes_again(tree, part, points[inside], own, reach)
+    turns = tight_turns(parts, w)
+    if len(turns):
+        crossed |= cKDTree(turns).query(points, distance_upper_bound=reach)[0] <= reach
     allowed = np.where((best[:, 1] <= reach) | crossed, max(w, 3), 1.0)
     if bends:
         near = cKDTree(np.array(bends)).query(points, distance_upper_bound=reach)[0] <= reach
