@@ -711,10 +711,15 @@ void MergeCloseNodes(StrokeGraph& g, const uint8_t* distances, int64_t w) {
     // chains of them along strokes that touch again and again (the double
     // strokes of a script) or across a dense drawing would grow into one
     // node of a hundred branches.
+    // A junction within the box already (a knot of the skeleton inside a
+    // crossing of several strokes, tied to it by pixel-long branches) adds
+    // nothing to its size.
     const Box joined = boxOf(a).With(boxOf(c));
+    const bool grows =
+        joined.Diagonal() > std::max(boxOf(a).Diagonal(), boxOf(c).Diagonal()) + 1e-6;
     const double pixels = static_cast<double>(g.nodes[a].pixels) + g.nodes[c].pixels +
                           static_cast<double>(g.Pixels(b).size());
-    if (joined.Diagonal() > width + 2 || pixels > 6 * std::max(width, 2.0)) continue;
+    if ((grows && joined.Diagonal() > width + 2) || pixels > 6 * std::max(width, 2.0)) continue;
     if (parent[a] == -1) {
       parent[a] = -2 - static_cast<int>(boxes.size());
       boxes.push_back(joined);

@@ -422,6 +422,40 @@ TEST(Drawing, CornersWithAShortArmKeepNearTheirArms) {
   }
 }
 
+// A script's h (two pen strokes: the loop up the stem and down, then from
+// the stem's foot into the arch) crosses itself and the arch in one patch
+// of ink, whose skeleton is a knot of junctions tied by pixel-long
+// branches. Once the junctions merged had spread their box, the knot's
+// last junctions, inside it, were left apart, and came out as strokes
+// of three pixels.
+TEST(Drawing, AScriptsCrossingsLeaveNoScraps) {
+  const std::vector<std::vector<double>> pens = {
+      {24, 84, 32, 72, 44, 52, 48, 44, 52, 32, 52, 24,
+       48, 20, 40, 24, 36, 32, 32, 48, 28, 72, 24, 104},
+      {24, 104, 28, 92, 32,  84, 40,  72, 48,  68, 56,  68, 60, 72, 60,
+       80, 56,  92, 56, 100, 60, 104, 64, 104, 72, 100, 76, 96, 84, 84}};
+  for (const double w : {5.0, 6.0, 7.0}) {
+    for (const double shift : {0.0, 0.25, 0.5, 0.75}) {
+      std::vector<Segment> segments;
+      for (const std::vector<double>& pen : pens) {
+        for (size_t k = 0; k + 3 < pen.size(); k += 2) {
+          segments.push_back(
+              {pen[k] + shift, pen[k + 1] + shift / 2, pen[k + 2] + shift, pen[k + 3] + shift / 2});
+        }
+      }
+      const Drawing d = Vectorize(Draw(100, 120, segments, w));
+      for (const Stroke& s : d.strokes) {
+        double length = 0;
+        const auto points = d.Points(s);
+        for (size_t k = 1; k < points.size(); ++k) {
+          length += std::hypot(points[k].x - points[k - 1].x, points[k].y - points[k - 1].y);
+        }
+        EXPECT_GE(length, w) << "width " << w << ", shifted " << shift;
+      }
+    }
+  }
+}
+
 // A filled disc traces as a dot and a filled block as a line through its
 // middle: both are told, with their boxes; strokes of any width, even a
 // drawing of one thick stroke, are not.
