@@ -64,21 +64,24 @@ def glyphs(name):
 
 
 def set_text(font, scale, w):
-    """The lines of text as pen strokes in pixels, with a margin."""
+    """The lines of text as pen strokes in pixels, with a margin round
+    every stroke (a script's glyphs reach out past their own advance)."""
     strokes = []
     m = w + 12
-    y = m + 16 * scale
-    width = 0
+    y = 0
     for text in TEXT:
-        x = m
+        x = 0
         for c in text:
             left, right, pens = font[c]
             for pen in pens:
                 strokes.append([(x + (px - left) * scale, y + py * scale) for px, py in pen])
             x += (right - left) * scale
-        width = max(width, x + m)
         y += 34 * scale
-    return strokes, (int(width), int(y - 18 * scale + m))
+    points = np.array([p for pen in strokes for p in pen])
+    dx, dy = m - points[:, 0].min(), m - points[:, 1].min()
+    strokes = [[(px + dx, py + dy) for px, py in pen] for pen in strokes]
+    size = points.max(axis=0) + (dx, dy) + m
+    return strokes, (int(math.ceil(size[0])), int(math.ceil(size[1])))
 
 
 def corners(strokes):
