@@ -540,6 +540,57 @@ bool IsCornersTip(const StrokeGraph& g, int spur, int node, const int arms[2], d
   return static_cast<double>(distances[middle]) / kStraightStep >= 1.2 * half;
 }
 
+// Whether a branch to a free end that stays within its junction's disc is
+// still an arm, by how far its ink reaches past the stroke the other two
+// arms make. Where they continue each other (a T's bar), past their line;
+// where their lines cross at an angle, past that point: a corner's round
+// outer join ends the arms' half width beyond it, a bump of a bar's
+// outline as far beyond the bar's line, while the ink of an arm (the foot
+// of a t, the stem of an r above its arch) goes on past it by its own
+// length. As for a branch leaving its junction's disc: more than twice the
+// half width and a pixel and a half. `crossing` finds the crossing into
+// (vx, vy), where no line continues.
+template <class Crossing>
+bool ReachesPastStroke(const StrokeGraph& g, const Branch& spur, int node, const int arms[2],
+                       const uint8_t* distances, int64_t width, Crossing crossing, double& vx,
+                       double& vy) {
+  const std::span<const uint32_t> pixels = g.Pixels(spur);
+  const uint32_t tip = spur.from < 0 ? pixels.front() : pixels.back();
+  const double tx = static_cast<double>(tip % width), ty = static_cast<double>(tip / width);
+  const double half = std::max(ArmHalfWidth(g, node, arms[0], distances),
+                               ArmHalfWidth(g, node, arms[1], distances));
+  // The arms' lines from one to two of the junction's widths out (six
+  // pixels at least: the arms of small letters are short): a curve through
+  // the junction (a ring's arc) has none, or two at an angle whose
+  // crossing it has no line for, and the branch is left to the rule of the
+  // junction's disc.
+  const double radius = std::max(1.0, g.nodes[node].Radius());
+  const auto near = static_cast<size_t>(std::lround(2 * radius));
+  const size_t far = near + std::max<size_t>(6, near);
+  FittedLine p, q;
+  if (!ArmLine(g, arms[0], near, far, width, p) || !ArmLine(g, arms[1], near, far, width, q)) {
+    return false;
+  }
+  const auto from = [&](const FittedLine& l) {
+    return std::fabs((tx - l.centre.x) * l.direction.y - (ty - l.centre.y) * l.direction.x);
+  };
+  double past;
+  if (std::fabs(p.direction.x * q.direction.y - p.direction.y * q.direction.x) < 0.34) {
+    past = (from(p) + from(q)) / 2;  // within 20 degrees: one line, a T's bar
+  } else if (crossing()) {
+    // Along the branch, from the junction out: a crossing beyond the tip
+    // (the lines of an acute corner's arms meet in its round join) is no
+    // ink past it.
+    const double nx = tx - g.nodes[node].X(), ny = ty - g.nodes[node].Y();
+    const double length = std::hypot(nx, ny);
+    if (length == 0) return false;
+    past = ((tx - vx) * nx + (ty - vy) * ny) / length;
+  } else {
+    return false;
+  }
+  return past + static_cast<double>(distances[tip]) / kStraightStep > 2 * half + 1.5;
+}
+
 // Side branches from a junction to a free end that are no arms of their
 // own are noise of the outline, not strokes; at a sharp corner
 // the one such branch marks the vertex. Runs after the merging of nodes, so
@@ -567,6 +618,10 @@ void PruneSpurs(StrokeGraph& g, const uint8_t* distances, int64_t width, int64_t
             !IsCornersTip(g, static_cast<int>(b), node, arms, vx, vy, distances, width)) {
           continue;
         }
+      } else if (three && ReachesPastStroke(
+                              g, spur, node, arms, distances, width,
+                              [&] { return crossed = crossing(); }, vx, vy)) {
+        continue;
       }
       spur.removed = true;
       ++g.spurs;
