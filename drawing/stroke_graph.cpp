@@ -345,10 +345,11 @@ struct Builder {
   }
 };
 
-// Ink components shorter than minLength are dropped and counted: their
-// length is the skeleton's pixels and the caps beyond its ends, so that a
-// full stop or the dot of an i, whose skeleton is a pixel or two, is as
-// long as it is wide.
+// Ink components shorter than minLength, and lone junction clusters with
+// no branch, are dropped and counted. A component's length is its
+// skeleton's pixels and the caps beyond its ends, so that a full stop or
+// the dot of an i, whose skeleton is a pixel or two, is as long as it is
+// wide.
 void DropSpecks(StrokeGraph& g, const uint8_t* distances, int minLength) {
   const std::vector<Node>& nodes = g.nodes;
   std::vector<int> parent(nodes.size(), -1);  // joins the nodes of a component
