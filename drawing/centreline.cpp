@@ -45,12 +45,14 @@ PointF CentredThin(const std::vector<Point>& pixels, size_t k, const InkRaster& 
 // Pixel k of the branch moved to the middle of the chord across the stroke
 // through it: on a straight stroke every such chord's middle lies on the
 // centreline, whatever the chord's slant, so the direction need not be
-// exact. Thin strokes take the cheaper parabola, as good there.
-PointF Centred(const std::vector<Point>& pixels, size_t k, const InkRaster& r) {
+// exact. Thin strokes take the cheaper parabola, as good there, but for a
+// pixel that may lie a whole pixel off (`chord`: a junction's, pulled
+// towards a branch since pruned), which the parabola cannot move so far.
+PointF Centred(const std::vector<Point>& pixels, size_t k, const InkRaster& r, bool chord = false) {
   const auto x = [&](size_t i) { return static_cast<double>(pixels[i].x); };
   const auto y = [&](size_t i) { return static_cast<double>(pixels[i].y); };
   const double radius = r.Radius(pixels[k]);
-  if (radius < 2) return CentredThin(pixels, k, r);
+  if (radius < 2 && !chord) return CentredThin(pixels, k, r);
   const size_t span = std::max<size_t>(2, static_cast<size_t>(radius));
   const size_t before = k >= span ? k - span : 0, after = std::min(k + span, pixels.size() - 1);
   const PointF p{x(k), y(k)};
@@ -382,29 +384,67 @@ std::vector<Point> CentrelineOf(const StrokeGraph& g, const StrokeRun& run, int6
     const Point p = ToFixed(f, scale);
     if (points.empty() || points.back().x != p.x || points.back().y != p.y) points.push_back(p);
   };
+  // A node of two branches that neither bend towards each other nor make a
+  // corner (what pruning left of a junction on a line or round a turn) is
+  // a pixel of the stroke like any other: the stroke runs on through it.
+  const auto plain = [&](int node) { return node >= 0 && g.BendOrTurn(node) == 0; };
   // Near a node the skeleton bends towards the other branches: within the
   // stroke width of it (farther at an acute junction) the centreline runs
   // straight to the node instead, or straight through a junction it passes.
   const auto nearNode = [&](int node, Point i) {
-    if (node < 0) return false;
+    if (node < 0 || plain(node)) return false;
     const Node& n = g.nodes[node];
     const double reach =
         g.Bend(node) > 0 ? g.Bend(node) : std::max({2.0, 2 * n.Radius(), g.BendOrTurn(node)});
     const double dx = static_cast<double>(i.x) - n.X(), dy = static_cast<double>(i.y) - n.Y();
     return dx * dx + dy * dy < reach * reach;
   };
+  const auto pixel = [&](uint32_t i) {
+    const int64_t y = rows.Row(i);
+    return Point{static_cast<int32_t>(i - y * width), static_cast<int32_t>(y)};
+  };
+  // Pixels [from, to) of step s's branch as walked, onto `out`.
+  const auto walk = [&](size_t s, size_t from, size_t to, std::vector<Point>& out) {
+    const std::span<const uint32_t> all = g.Pixels(g.branches[steps[s].branch]);
+    for (size_t k = from; k < to; ++k) {
+      out.push_back(pixel(all[steps[s].reversed ? all.size() - 1 - k : k]));
+    }
+  };
+  const auto nodePixel = [&](int node) {
+    return Point{static_cast<int32_t>(std::lround(g.nodes[node].X())),
+                 static_cast<int32_t>(std::lround(g.nodes[node].Y()))};
+  };
+  // Pixels of a neighbouring branch enough to centre a pixel by.
+  const auto context = [&](int node) {
+    return static_cast<size_t>(2 * g.nodes[node].Radius()) + 2;
+  };
   for (size_t s = 0; s < steps.size(); ++s) {
     const Branch& branch = g.branches[steps[s].branch];
     const bool reversed = steps[s].reversed;
     const int first = reversed ? branch.to : branch.from, last = reversed ? branch.from : branch.to;
-    // The branch as walked, its free ends fitted to their caps.
+    const bool passed = s > 0 || run.closed;
+    // The branch as walked, its free ends fitted to their caps. Through a
+    // plain node the stroke runs on: the node's pixel starts the branch
+    // after it, and the end of the branch before it and the start of the
+    // one after are there to centre the pixels near it by: `before` and
+    // `after` pixels of the two.
     std::vector<Point> pixels;
-    pixels.reserve(branch.count);
-    for (uint32_t i : g.Pixels(branch)) {
-      const int64_t y = rows.Row(i);
-      pixels.push_back({static_cast<int32_t>(i - y * width), static_cast<int32_t>(y)});
+    size_t before = 0, after = 0;
+    if (passed && plain(first)) {
+      const size_t previous = (s + steps.size() - 1) % steps.size();
+      const size_t n = g.branches[steps[previous].branch].count;
+      before = std::min<size_t>(n, context(first));
+      pixels.reserve(branch.count + 2 * before + 4);
+      walk(previous, n - before, n, pixels);
+      pixels.push_back(nodePixel(first));
     }
-    if (reversed) std::reverse(pixels.begin(), pixels.end());
+    walk(s, 0, branch.count, pixels);
+    if ((s + 1 < steps.size() || run.closed) && plain(last)) {
+      const size_t next = (s + 1) % steps.size();
+      after = std::min<size_t>(g.branches[steps[next].branch].count, context(last)) + 1;
+      pixels.push_back(nodePixel(last));
+      walk(next, 0, after - 1, pixels);
+    }
     if (branch.loop) {
       const size_t cut = StraightestPixel(pixels, raster);
       std::rotate(pixels.begin(), pixels.begin() + static_cast<std::ptrdiff_t>(cut), pixels.end());
@@ -419,30 +459,30 @@ std::vector<Point> CentrelineOf(const StrokeGraph& g, const StrokeRun& run, int6
     }
     // A junction passed through is bridged straight: its centroid lies
     // between the branches, off both strokes' lines. A stroke ends at it.
-    const bool passed = s > 0 || run.closed;
     if (!passed && passedBy(first)) {
       meetFirst = first;
-    } else if (first >= 0 && !(passed && g.Bend(first) > 0)) {
+    } else if (first >= 0 && !(passed && (g.Bend(first) > 0 || plain(first)))) {
       add({g.nodes[first].X(), g.nodes[first].Y()});
-    } else if (first >= 0 && !points.empty()) {
+    } else if (first >= 0 && !points.empty() && g.Bend(first) > 0) {
       bridges.push_back({points.size() - 1, first});
     }
     const size_t begin = points.size();
     if (freeStart) add(startCap);
-    const size_t n = pixels.size();
-    // Keep at least the middle pixel of a short branch between nodes.
-    const size_t middle = n / 2;
+    // Keep at least the middle pixel of a short branch between nodes. (A
+    // free end's fitting cuts pixels only at its own end, where no other
+    // branch's pixels are.)
+    const size_t ownEnd = pixels.size() - after, middle = (before + ownEnd) / 2;
     double radius = 0;
-    for (size_t k = 0; k < n; ++k) {
+    for (size_t k = before; k < ownEnd; ++k) {
       if (k != middle && (nearNode(first, pixels[k]) || nearNode(last, pixels[k]))) continue;
-      add(Centred(pixels, k, raster));
+      add(Centred(pixels, k, raster, k == before && passed && plain(first)));
       radius = std::max(radius, raster.Radius(pixels[k]));
     }
     if (freeEnd) add(endCap);
     RestoreCorners(points, begin, radius, raster, scale, vertices);
     SmoothCentres(points, begin, points.size(), vertices, SmoothingReach(radius), scale);
     // A closed stroke passes the junction it started from on to its start.
-    const bool closing = run.closed && last >= 0 && g.Bend(last) > 0;
+    const bool closing = run.closed && last >= 0 && (g.Bend(last) > 0 || plain(last));
     if (s + 1 == steps.size() && !run.closed && passedBy(last)) {
       meetLast = last;
     } else if (s + 1 == steps.size() && last >= 0 && !closing) {

@@ -467,6 +467,17 @@ bool ArmLine(const StrokeGraph& g, int end, size_t near, size_t far, int64_t wid
   return line.spread <= 1;
 }
 
+// Where two lines cross, into (vx, vy); false where they run within 20
+// degrees of each other.
+bool LinesCross(const FittedLine& p, const FittedLine& q, double& vx, double& vy) {
+  const PointF u = p.direction, v = q.direction;
+  const double cross = u.x * v.y - u.y * v.x;
+  if (std::fabs(cross) < 0.34) return false;  // sin 20 degrees
+  const double t = ((q.centre.x - p.centre.x) * v.y - (q.centre.y - p.centre.y) * v.x) / cross;
+  vx = p.centre.x + t * u.x, vy = p.centre.y + t * u.y;
+  return true;
+}
+
 // Where two straight arms' lines cross, fitted from one to two of the
 // node's widths out and ten pixels more (nearer, each bends towards the
 // other): the vertex of a sharp corner, more surely than the spur, whose
@@ -480,13 +491,35 @@ bool ArmsCrossing(const StrokeGraph& g, int node, int a, int b, const uint8_t* d
              far = static_cast<size_t>(std::lround(4 * radius)) + 10;
   FittedLine p, q;
   if (!ArmLine(g, a, near, far, width, p) || !ArmLine(g, b, near, far, width, q)) return false;
-  const PointF u = p.direction, v = q.direction;
-  const double cross = u.x * v.y - u.y * v.x;
-  if (std::fabs(cross) < 0.34) return false;  // sin 20 degrees
-  const double t = ((q.centre.x - p.centre.x) * v.y - (q.centre.y - p.centre.y) * v.x) / cross;
-  vx = p.centre.x + t * u.x, vy = p.centre.y + t * u.y;
-  return InkRaster{width, height, distances}.Ink(vx, vy);
+  return LinesCross(p, q, vx, vy) && InkRaster{width, height, distances}.Ink(vx, vy);
 }
+
+}  // namespace
+
+bool TurnIsCorner(const StrokeGraph& g, int node, std::span<const int> ends, double reach,
+                  const uint8_t* distances, int64_t width, int64_t height) {
+  const auto near = static_cast<size_t>(std::ceil(reach));
+  const size_t far =
+      near + std::max<size_t>(10, static_cast<size_t>(std::lround(2 * g.nodes[node].Radius())));
+  // Each arm's line right past the reach, or one span farther where the
+  // turn's own curve still runs there.
+  const auto line = [&](int end, FittedLine& l) {
+    return ArmLine(g, end, near, far, width, l) || ArmLine(g, end, far, 2 * far - near, width, l);
+  };
+  FittedLine p, q;
+  if (!line(ends[0], p) || !line(ends[1], q)) return true;
+  double vx, vy;
+  if (!LinesCross(p, q, vx, vy)) return false;  // legs side by side
+  // A pixel off is allowed: at a sharp corner the lines, fitted to the
+  // skeleton's steps, may cross a little beyond its vertex.
+  const InkRaster r{width, height, distances};
+  for (int k = 0; k < 9; ++k) {
+    if (r.Ink(vx + k % 3 - 1, vy + k / 3 - 1)) return true;
+  }
+  return false;
+}
+
+namespace {
 
 // An arm's half width from three of its node's radii out, past the
 // node's own ink.
@@ -844,7 +877,7 @@ void AbsorbKnots(StrokeGraph& g, const uint8_t* distances, int64_t width) {
 }  // namespace
 
 // Defined in stroke_joins.cpp.
-void JoinAndRun(StrokeGraph& graph, const uint8_t* distances, int64_t width);
+void JoinAndRun(StrokeGraph& graph, const uint8_t* distances, int64_t width, int64_t height);
 
 StrokeGraph BuildStrokeGraph(GrayImage& skeleton, const uint8_t* distances,
                              const GraphOptions& options) {
@@ -879,6 +912,6 @@ StrokeGraph BuildStrokeGraph(GrayImage& skeleton, const uint8_t* distances,
   }
   g.branches.resize(kept), g.firsts.resize(kept);
   g.branches.shrink_to_fit(), g.firsts.shrink_to_fit();
-  JoinAndRun(g, distances, width);
+  JoinAndRun(g, distances, width, height);
   return g;
 }

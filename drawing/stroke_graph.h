@@ -74,9 +74,10 @@ struct StrokeGraph {
   // branches, how far from it the skeleton bends towards the other
   // branches (a stroke's width, farther where two branches meet at an
   // acute angle); at a corner (two branches at an angle) the same, negated,
-  // since no line passes through it; 0 elsewhere. Apart from the nodes,
-  // which a drawing of noise has millions of while the graph is built, its
-  // peak.
+  // since no line passes through it; 0 elsewhere (a stroke runs on through
+  // what pruning left of a junction, on a line or round a turn). Apart
+  // from the nodes, which a drawing of noise has millions of while the
+  // graph is built, its peak.
   std::vector<float> bends;
   int64_t specks = 0;
   int64_t spurs = 0;
@@ -124,3 +125,12 @@ void BranchDirection(const StrokeGraph& graph, int end, int64_t width, double& d
 enum class ReachOf { kStrokes, kCorner };
 double JunctionReach(const StrokeGraph& graph, int node, std::span<const int> ends,
                      const uint8_t* distances, int64_t width, ReachOf of);
+
+// Whether two branches that turn sharply at a node (what pruning left of a
+// junction) make a corner rather than a tight turn: past `reach`, where
+// their inks part, a corner's arms run straight towards a vertex that lies
+// their half width inside the ink all round, as a round join's centre
+// does. A U turn's legs run side by side, or their lines meet past its
+// round end. True where an arm is too short or curves there to tell.
+bool TurnIsCorner(const StrokeGraph& graph, int node, std::span<const int> ends, double reach,
+                  const uint8_t* distances, int64_t width, int64_t height);

@@ -22,7 +22,7 @@ EndDirection DirectionAt(const StrokeGraph& g, int end, int64_t width) {
   return d;
 }
 
-void JoinAtNodes(StrokeGraph& g, const uint8_t* distances, int64_t width,
+void JoinAtNodes(StrokeGraph& g, const uint8_t* distances, int64_t width, int64_t height,
                  std::vector<int>& partner) {
   const NodeEnds endsAt = EndsAtNodes(g);
   g.bends.assign(g.nodes.size(), 0);
@@ -36,10 +36,14 @@ void JoinAtNodes(StrokeGraph& g, const uint8_t* distances, int64_t width,
       partner[ends[0]] = ends[1];
       partner[ends[1]] = ends[0];
       // At a corner the arms' inks overlap as far out as at a junction of
-      // the same angle, and the skeleton bends as far.
+      // the same angle, and the skeleton bends as far; round a tight turn
+      // it follows the turn.
       if (-(d[0].dx * d[1].dx + d[0].dy * d[1].dy) < limit) {
-        g.bends[node] = -static_cast<float>(
-            JunctionReach(g, static_cast<int>(node), ends, distances, width, ReachOf::kCorner));
+        const double reach =
+            JunctionReach(g, static_cast<int>(node), ends, distances, width, ReachOf::kCorner);
+        if (TurnIsCorner(g, static_cast<int>(node), ends, reach, distances, width, height)) {
+          g.bends[node] = -static_cast<float>(reach);
+        }
       }
       continue;
     }
@@ -65,9 +69,9 @@ void JoinAtNodes(StrokeGraph& g, const uint8_t* distances, int64_t width,
 
 }  // namespace
 
-void JoinAndRun(StrokeGraph& g, const uint8_t* distances, int64_t width) {
+void JoinAndRun(StrokeGraph& g, const uint8_t* distances, int64_t width, int64_t height) {
   std::vector<int> partner(2 * g.branches.size(), -1);
-  JoinAtNodes(g, distances, width, partner);
+  JoinAtNodes(g, distances, width, height, partner);
   std::vector<bool> used(g.branches.size(), false);
   // From the end `end` along its branch, then through each join.
   const auto follow = [&](int end, bool closed) {

@@ -451,6 +451,54 @@ TEST(Drawing, CornersWithAShortArmKeepNearTheirArms) {
   }
 }
 
+// A U turn: two parallel legs of length `leg` joined by a half circle of
+// radius r about (cx, cy), turned by `angle`.
+struct UTurn {
+  double cx, cy, r, leg, angle;
+
+  double Distance(double x, double y) const {
+    const double c = std::cos(angle), s = std::sin(angle);
+    const double u = (x - cx) * c + (y - cy) * s, v = (y - cy) * c - (x - cx) * s;
+    if (u >= 0) return std::fabs(std::hypot(u, v) - r);
+    const double beyond = std::max(0.0, -leg - u);
+    return std::min(std::hypot(beyond, v - r), std::hypot(beyond, v + r));
+  }
+};
+
+// A tight U turn, its legs a pixel or two apart, is no corner, though the
+// thinning may leave a spur at its bend whose pruning leaves a node there.
+// Taken for a corner, its whole bend was cut to one point inside it, up to
+// 7 px off.
+TEST(Drawing, TightTurnsStayRound) {
+  std::mt19937 random(17);
+  std::uniform_real_distribution<double> turn(0, 2 * M_PI), shift(0, 1);
+  for (const double w : {3.0, 4.0, 6.0, 8.0, 12.0}) {
+    for (const double r : {w / 2 + 1, w / 2 + 2, w}) {
+      for (int k = 0; k < 8; ++k) {
+        const double leg = 3 * w + 20, side = 2 * leg + 2 * w + 20;
+        const UTurn u{side / 2 + shift(random), side / 2 + shift(random), r, leg, turn(random)};
+        SCOPED_TRACE(testing::Message()
+                     << "width " << w << ", radius " << r << ", at " << u.angle << " rad");
+        const int n = static_cast<int>(side);
+        // Anti-aliased and thresholded at half: 4 x 4 samples a pixel.
+        const Drawing d = Vectorize(Paint(n, n, [&](int x, int y) {
+          int inside = 0;
+          for (int i = 0; i < 16; ++i) {
+            inside += u.Distance(x + (i % 4 + 0.5) / 4 - 0.5, y + (i / 4 + 0.5) / 4 - 0.5) <= w / 2;
+          }
+          return inside >= 8;
+        }));
+        ASSERT_EQ(d.strokes.size(), 1u);
+        double worst = 0;
+        for (const DrawnPoint& p : d.Points(d.strokes[0])) {
+          worst = std::max(worst, u.Distance(p.x, p.y));
+        }
+        EXPECT_LE(worst, 1.0);
+      }
+    }
+  }
+}
+
 // A script's h (two pen strokes: the loop up the stem and down, then from
 // the stem's foot into the arch) crosses itself and the arch in one patch
 // of ink, whose skeleton is a knot of junctions tied by pixel-long
