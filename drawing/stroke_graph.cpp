@@ -482,15 +482,22 @@ bool LinesCross(const FittedLine& p, const FittedLine& q, double& vx, double& vy
 // node's widths out and ten pixels more (nearer, each bends towards the
 // other): the vertex of a sharp corner, more surely than the spur, whose
 // tip the thinning leaves anywhere in the round outer join of a thick
-// stroke. False where an arm curves or is short, the lines run near
-// parallel, or they cross off the ink.
+// stroke. An arm that ends sooner (a thick corner's short leg up to its
+// free end) is fitted as far as it goes, over ten pixels at least: without
+// its vertex, a thick acute corner was put at the spur's tip, several
+// pixels inside it. False where an arm curves or is short, the lines run
+// near parallel, or they cross off the ink.
 bool ArmsCrossing(const StrokeGraph& g, int node, int a, int b, const uint8_t* distances,
                   int64_t width, int64_t height, double& vx, double& vy) {
   const double radius = std::max(1.0, g.nodes[node].Radius());
   const auto near = static_cast<size_t>(std::lround(2 * radius)),
              far = static_cast<size_t>(std::lround(4 * radius)) + 10;
+  const auto fit = [&](int end, size_t from, size_t to, FittedLine& line) {
+    to = std::min<size_t>(to, g.branches[end / 2].count - 1);
+    return to >= from + 10 && ArmLine(g, end, from, to, width, line);
+  };
   FittedLine p, q;
-  if (!ArmLine(g, a, near, far, width, p) || !ArmLine(g, b, near, far, width, q)) return false;
+  if (!fit(a, near, far, p) || !fit(b, near, far, q)) return false;
   return LinesCross(p, q, vx, vy) && InkRaster{width, height, distances}.Ink(vx, vy);
 }
 

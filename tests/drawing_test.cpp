@@ -406,6 +406,48 @@ TEST(Drawing, AcuteCornersKeepToTheirArms) {
   }
 }
 
+// A thick acute corner with one arm of three and a half to four widths (a
+// short leg up to a free end, shorter than the span the arms' lines are
+// fitted over): the leg's line is fitted as far as it goes. Without it the
+// vertex was put at the spur's tip, several pixels inside the corner, and
+// the stroke ran from there to the arm at a slant, up to 3 px off a width
+// out; or the tip was kept as an arm of its own.
+TEST(Drawing, ThickAcuteCornersWithAShortLegKeepToTheirArms) {
+  std::mt19937 random(19);
+  std::uniform_real_distribution<double> turn(0, 2 * M_PI), shift(0, 1);
+  for (const double w : {12.0, 15.0, 20.0, 30.0}) {
+    for (const double degrees : {30.0, 35.0, 40.0}) {
+      for (const double leg : {3.5, 4.0}) {
+        const double a = turn(random), b = a + degrees * M_PI / 180, length = 4 * w + 40;
+        const double side = 2 * length + 2 * w + 20;
+        const double vx = side / 2 + shift(random), vy = side / 2 + shift(random);
+        const std::vector<Segment> arms = {
+            {vx + leg * w * std::cos(a), vy + leg * w * std::sin(a), vx, vy},
+            {vx, vy, vx + length * std::cos(b), vy + length * std::sin(b)}};
+        SCOPED_TRACE(testing::Message() << "width " << w << ", corner " << degrees << " degrees, "
+                                        << "leg " << leg << " widths at " << a << " rad");
+        const int n = static_cast<int>(side);
+        // Anti-aliased and thresholded at half: 4 x 4 samples a pixel.
+        const Drawing d = Vectorize(Paint(n, n, [&](int x, int y) {
+          int inside = 0;
+          for (int i = 0; i < 16; ++i) {
+            const double sx = x + (i % 4 + 0.5) / 4 - 0.5, sy = y + (i / 4 + 0.5) / 4 - 0.5;
+            inside += std::min(Distance(sx, sy, arms[0]), Distance(sx, sy, arms[1])) <= w / 2;
+          }
+          return inside >= 8;
+        }));
+        EXPECT_EQ(d.strokes.size(), 1u);
+        if (d.strokes.size() != 1) continue;
+        for (const DrawnPoint& p : d.Points(d.strokes[0])) {
+          const double limit = std::hypot(p.x - vx, p.y - vy) <= w + 1 ? 0.3 * w + 1 : 1.0;
+          EXPECT_LE(std::min(Distance(p.x, p.y, arms[0]), Distance(p.x, p.y, arms[1])), limit)
+              << "at " << p.x << "," << p.y;
+        }
+      }
+    }
+  }
+}
+
 // Under 30 degrees the arms' inks overlap farther out of the junction
 // where they part than a short arm reaches, and the skeleton runs along
 // the overlap to the vertex: that is the corner's tip, not a third arm.
