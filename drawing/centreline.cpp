@@ -425,26 +425,15 @@ std::vector<Point> CentrelineOf(const StrokeGraph& g, const StrokeRun& run, int6
     const bool passed = s > 0 || run.closed;
     // The branch as walked, its free ends fitted to their caps. Through a
     // plain node the stroke runs on: the node's pixel starts the branch
-    // after it, and the end of the branch before it and the start of the
-    // one after are there to centre the pixels near it by: `before` and
-    // `after` pixels of the two.
+    // after it. Then the end of the branch before it and the start of the
+    // one after, `before` and `after` pixels, are put either side to
+    // centre the pixels near it by (after the caps, which cut pixels at
+    // their ends).
+    const bool fromPlain = passed && plain(first);
     std::vector<Point> pixels;
-    size_t before = 0, after = 0;
-    if (passed && plain(first)) {
-      const size_t previous = (s + steps.size() - 1) % steps.size();
-      const size_t n = g.branches[steps[previous].branch].count;
-      before = std::min<size_t>(n, context(first));
-      pixels.reserve(branch.count + 2 * before + 4);
-      walk(previous, n - before, n, pixels);
-      pixels.push_back(nodePixel(first));
-    }
+    pixels.reserve(branch.count + 1);
+    if (fromPlain) pixels.push_back(nodePixel(first));
     walk(s, 0, branch.count, pixels);
-    if ((s + 1 < steps.size() || run.closed) && plain(last)) {
-      const size_t next = (s + 1) % steps.size();
-      after = std::min<size_t>(g.branches[steps[next].branch].count, context(last)) + 1;
-      pixels.push_back(nodePixel(last));
-      walk(next, 0, after - 1, pixels);
-    }
     if (branch.loop) {
       const size_t cut = StraightestPixel(pixels, raster);
       std::rotate(pixels.begin(), pixels.begin() + static_cast<std::ptrdiff_t>(cut), pixels.end());
@@ -457,6 +446,23 @@ std::vector<Point> CentrelineOf(const StrokeGraph& g, const StrokeRun& run, int6
       endCap = FittedEnd(pixels, raster);
       std::reverse(pixels.begin(), pixels.end());
     }
+    size_t before = 0, after = 0;
+    if (fromPlain) {
+      const size_t previous = (s + steps.size() - 1) % steps.size();
+      const size_t n = g.branches[steps[previous].branch].count;
+      before = std::min<size_t>(n, context(first));
+      std::vector<Point> joined;
+      joined.reserve(before + pixels.size() + context(first) + 1);
+      walk(previous, n - before, n, joined);
+      joined.insert(joined.end(), pixels.begin(), pixels.end());
+      pixels = std::move(joined);
+    }
+    if ((s + 1 < steps.size() || run.closed) && plain(last)) {
+      const size_t next = (s + 1) % steps.size();
+      after = std::min<size_t>(g.branches[steps[next].branch].count, context(last)) + 1;
+      pixels.push_back(nodePixel(last));
+      walk(next, 0, after - 1, pixels);
+    }
     // A junction passed through is bridged straight: its centroid lies
     // between the branches, off both strokes' lines. A stroke ends at it.
     if (!passed && passedBy(first)) {
@@ -468,14 +474,12 @@ std::vector<Point> CentrelineOf(const StrokeGraph& g, const StrokeRun& run, int6
     }
     const size_t begin = points.size();
     if (freeStart) add(startCap);
-    // Keep at least the middle pixel of a short branch between nodes. (A
-    // free end's fitting cuts pixels only at its own end, where no other
-    // branch's pixels are.)
+    // Keep at least the middle pixel of a short branch between nodes.
     const size_t ownEnd = pixels.size() - after, middle = (before + ownEnd) / 2;
     double radius = 0;
     for (size_t k = before; k < ownEnd; ++k) {
       if (k != middle && (nearNode(first, pixels[k]) || nearNode(last, pixels[k]))) continue;
-      add(Centred(pixels, k, raster, k == before && passed && plain(first)));
+      add(Centred(pixels, k, raster, k == before && fromPlain));
       radius = std::max(radius, raster.Radius(pixels[k]));
     }
     if (freeEnd) add(endCap);
