@@ -58,16 +58,6 @@ Reach ReachFor(double radius) {
   return {near, near + std::max<size_t>(10, static_cast<size_t>(2 * radius))};
 }
 
-// Whether ink lies within a pixel of (x, y): a line one pixel wide steps
-// aside of any straight path along it, and its arms' lines meet up to a
-// pixel off its corner's last pixel.
-bool InkNear(const InkRaster& r, double x, double y) {
-  for (int k = 0; k < 9; ++k) {
-    if (r.Ink(x + k % 3 - 1, y + k / 3 - 1)) return true;
-  }
-  return false;
-}
-
 // Whether the straight path from p to q runs on ink all the way, within a
 // pixel; sampled every half pixel. O(distance).
 bool InkBetween(const InkRaster& r, PointF p, PointF q) {

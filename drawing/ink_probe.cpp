@@ -22,6 +22,13 @@ double InkAhead(const InkRaster& r, double x, double y, double dx, double dy, do
   return t + kStep / 2;
 }
 
+bool InkNear(const InkRaster& r, double x, double y) {
+  for (int k = 0; k < 9; ++k) {
+    if (r.Ink(x + k % 3 - 1, y + k / 3 - 1)) return true;
+  }
+  return false;
+}
+
 PointF Unit(double dx, double dy) {
   const double length = std::sqrt(dx * dx + dy * dy);
   return length > 0 ? PointF{dx / length, dy / length} : PointF{0, 0};

@@ -27,6 +27,11 @@ struct InkRaster {
 // about `limit`: the distance to the first sample on paper.
 double InkAhead(const InkRaster& r, double x, double y, double dx, double dy, double limit);
 
+// Whether ink lies within a pixel of (x, y): a line one pixel wide steps
+// aside of any straight path along it, and lines fitted to its pixels
+// meet up to a pixel off its ink.
+bool InkNear(const InkRaster& r, double x, double y);
+
 // Half the stroke's width at p, where d is the stroke's direction.
 double HalfWidth(const InkRaster& r, PointF p, PointF d, double limit);
 

@@ -519,11 +519,7 @@ bool TurnIsCorner(const StrokeGraph& g, int node, std::span<const int> ends, dou
   if (!LinesCross(p, q, vx, vy)) return false;  // legs side by side
   // A pixel off is allowed: at a sharp corner the lines, fitted to the
   // skeleton's steps, may cross a little beyond its vertex.
-  const InkRaster r{width, height, distances};
-  for (int k = 0; k < 9; ++k) {
-    if (r.Ink(vx + k % 3 - 1, vy + k / 3 - 1)) return true;
-  }
-  return false;
+  return InkNear(InkRaster{width, height, distances}, vx, vy);
 }
 
 namespace {

@@ -128,9 +128,9 @@ double JunctionReach(const StrokeGraph& graph, int node, std::span<const int> en
 
 // Whether two branches that turn sharply at a node (what pruning left of a
 // junction) make a corner rather than a tight turn: past `reach`, where
-// their inks part, a corner's arms run straight towards a vertex that lies
-// their half width inside the ink all round, as a round join's centre
-// does. A U turn's legs run side by side, or their lines meet past its
-// round end. True where an arm is too short or curves there to tell.
+// their inks part, a corner's arms run straight towards a vertex on its
+// ink. A U turn's legs run side by side (within 20 degrees), or their
+// lines meet past its round end, off the ink. True where an arm is too
+// short or curves there to tell.
 bool TurnIsCorner(const StrokeGraph& graph, int node, std::span<const int> ends, double reach,
                   const uint8_t* distances, int64_t width, int64_t height);
