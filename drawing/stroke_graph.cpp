@@ -122,6 +122,67 @@ double JunctionReach(const StrokeGraph& g, int node, std::span<const int> ends,
   return reach;
 }
 
+namespace {
+
+// Nodes up to this radius lie in lines up to about 3 px wide.
+constexpr double kThinNode = 1.5;
+
+// A branch where it leaves a thin node: its first pixel, and its own
+// direction from two of the node's radii out to eight pixels farther (the
+// first few pixels of a thin line lean with its stairs).
+struct Leaving {
+  double x, y, dx, dy;
+};
+
+Leaving LeavingAt(const StrokeGraph& g, int end, double radius, int64_t width) {
+  const Branch& branch = g.branches[end / 2];
+  const size_t own = branch.from >= 0 && branch.to >= 0 ? branch.count / 2 : branch.count - 1;
+  const size_t far =
+      std::min(static_cast<size_t>(std::lround(std::max(4 * radius, 2 * radius + 8))), own);
+  const size_t near = std::min(static_cast<size_t>(std::lround(2 * radius)), far / 2);
+  const uint32_t s = PixelFrom(g, end, 0), a = PixelFrom(g, end, near), b = PixelFrom(g, end, far);
+  Leaving l{static_cast<double>(s % width), static_cast<double>(s / width), 0, 0};
+  if (a == b) {
+    BranchDirection(g, end, width, l.dx, l.dy);
+    return l;
+  }
+  l.dx = static_cast<double>(b % width) - static_cast<double>(a % width);
+  l.dy = static_cast<double>(b / width) - static_cast<double>(a / width);
+  const double length = std::hypot(l.dx, l.dy);
+  l.dx /= length, l.dy /= length;
+  return l;
+}
+
+}  // namespace
+
+std::vector<double> PairStraightness(const StrokeGraph& g, int node, std::span<const int> ends,
+                                     int64_t width) {
+  constexpr double kLongChord = 3;  // beyond a diagonal step and one more
+  const size_t n = ends.size();
+  std::vector<PointF> from(n);
+  for (size_t i = 0; i < n; ++i) BranchDirection(g, ends[i], width, from[i].x, from[i].y);
+  const double radius = std::max(1.0, g.nodes[node].Radius());
+  std::vector<Leaving> leaving;
+  if (g.nodes[node].Radius() <= kThinNode) {
+    for (int end : ends) leaving.push_back(LeavingAt(g, end, radius, width));
+  }
+  std::vector<double> straight(n * n, -1);
+  for (size_t i = 0; i < n; ++i) {
+    for (size_t j = i + 1; j < n; ++j) {
+      double s = -(from[i].x * from[j].x + from[i].y * from[j].y);
+      if (!leaving.empty()) {
+        const Leaving &p = leaving[i], &q = leaving[j];
+        const double ux = p.x - q.x, uy = p.y - q.y, chord = std::hypot(ux, uy);
+        if (chord >= kLongChord) {
+          s = std::min(p.dx * ux + p.dy * uy, -(q.dx * ux + q.dy * uy)) / chord;
+        }
+      }
+      straight[i * n + j] = straight[j * n + i] = s;
+    }
+  }
+  return straight;
+}
+
 NodeEnds EndsAtNodes(const StrokeGraph& g) {
   NodeEnds e;
   e.start.assign(g.nodes.size() + 1, 0);

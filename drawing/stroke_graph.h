@@ -112,6 +112,18 @@ NodeEnds EndsAtNodes(const StrokeGraph& graph);
 // the stroke's width (end: 2 b for the end at b.from, 2 b + 1 at b.to).
 void BranchDirection(const StrokeGraph& graph, int end, int64_t width, double& dx, double& dy);
 
+// How nearly each pair of a junction's branches continue each other, n x
+// n for its n ends (1: straight on; -1 on the diagonal): the cosine of
+// the angle between their directions from the node's middle. At a thin
+// node whose branches leave it three or more pixels apart (1 px lines
+// touching side by side, where the node's middle lies off both lines and
+// a line crossing over to the other seems to run straight through it),
+// the lesser cosine of each branch's own direction with the chord
+// between where the two leave. At thicker nodes the branches leave round
+// the rim, and a chord across the junction says nothing of the strokes.
+std::vector<double> PairStraightness(const StrokeGraph& graph, int node, std::span<const int> ends,
+                                     int64_t width);
+
 // How far a junction reaches along its branches. kStrokes: where their
 // skeletons bend towards each other: two branches of half widths r and s
 // meeting at angle a bend once each one's ink comes within its own half

@@ -1,6 +1,7 @@
 // At every node the branches that continue each other in direction are
-// joined, the straightest pairs first; then the strokes are read off as
-// runs of joined branches, open from a free end or closed round a cycle.
+// joined, the pairing that is straightest over the whole node; then the
+// strokes are read off as runs of joined branches, open from a free end
+// or closed round a cycle.
 #include <algorithm>
 #include <cmath>
 
@@ -8,18 +9,59 @@
 
 namespace {
 
-// A branch end: 2 b for the end at b.from, 2 b + 1 for the end at b.to.
-struct EndDirection {
-  int end;
-  double dx, dy;  // unit vector from the node into the branch
-};
-
 constexpr double kMaxTurnDegrees = 45;
 
-EndDirection DirectionAt(const StrokeGraph& g, int end, int64_t width) {
-  EndDirection d{end, 0, 0};
-  BranchDirection(g, end, width, d.dx, d.dy);
-  return d;
+// The pairs of a node's n ends that join, from their straightness (n x n):
+// each at least `limit` straight, the greatest sum of straightness over
+// the node. Not the straightest pair first: where two lines touch side by
+// side, one crossing over to the other may be the straightest pair and
+// leave the other two to a worse one, or none. Every pairing is tried up
+// to kWhole ends, O(n!!) (a junction has three to five); past them, only
+// on noise, the straightest pair first.
+constexpr size_t kWhole = 10;
+
+std::vector<std::pair<size_t, size_t>> StraightestPairs(const std::vector<double>& straight,
+                                                        double limit) {
+  const size_t n = static_cast<size_t>(std::lround(std::sqrt(straight.size())));
+  const auto s = [&](size_t i, size_t j) { return straight[i * n + j]; };
+  std::vector<std::pair<size_t, size_t>> best, now;
+  std::vector<bool> taken(n, false);
+  if (n > kWhole) {
+    std::vector<std::pair<double, std::pair<size_t, size_t>>> pairs;
+    for (size_t i = 0; i < n; ++i) {
+      for (size_t j = i + 1; j < n; ++j) {
+        if (s(i, j) >= limit) pairs.push_back({-s(i, j), {i, j}});
+      }
+    }
+    std::sort(pairs.begin(), pairs.end());
+    for (const auto& [cost, pair] : pairs) {
+      if (taken[pair.first] || taken[pair.second]) continue;
+      taken[pair.first] = taken[pair.second] = true;
+      best.push_back(pair);
+    }
+    return best;
+  }
+  double bestSum = -1;
+  const auto search = [&](auto& self, size_t from, double sum) -> void {
+    while (from < n && taken[from]) ++from;
+    if (from == n) {
+      if (sum > bestSum + 1e-9) bestSum = sum, best = now;
+      return;
+    }
+    taken[from] = true;
+    self(self, from + 1, sum);  // left without a partner
+    for (size_t j = from + 1; j < n; ++j) {
+      if (taken[j] || s(from, j) < limit) continue;
+      taken[j] = true;
+      now.push_back({from, j});
+      self(self, from + 1, sum + s(from, j));
+      now.pop_back();
+      taken[j] = false;
+    }
+    taken[from] = false;
+  };
+  search(search, 0, 0);
+  return best;
 }
 
 void JoinAtNodes(StrokeGraph& g, const uint8_t* distances, int64_t width, int64_t height,
@@ -30,15 +72,16 @@ void JoinAtNodes(StrokeGraph& g, const uint8_t* distances, int64_t width, int64_
   for (size_t node = 0; node < g.nodes.size(); ++node) {
     const std::span<const int> ends = endsAt.At(static_cast<int>(node));
     if (ends.size() < 2) continue;
-    std::vector<EndDirection> d;
-    for (int end : ends) d.push_back(DirectionAt(g, end, width));
     if (ends.size() == 2) {  // what pruning left of a junction: one line through it
       partner[ends[0]] = ends[1];
       partner[ends[1]] = ends[0];
       // At a corner the arms' inks overlap as far out as at a junction of
       // the same angle, and the skeleton bends as far; round a tight turn
       // it follows the turn.
-      if (-(d[0].dx * d[1].dx + d[0].dy * d[1].dy) < limit) {
+      double ax, ay, bx, by;
+      BranchDirection(g, ends[0], width, ax, ay);
+      BranchDirection(g, ends[1], width, bx, by);
+      if (-(ax * bx + ay * by) < limit) {
         const double reach =
             JunctionReach(g, static_cast<int>(node), ends, distances, width, ReachOf::kCorner);
         if (TurnIsCorner(g, static_cast<int>(node), ends, reach, distances, width, height)) {
@@ -49,20 +92,10 @@ void JoinAtNodes(StrokeGraph& g, const uint8_t* distances, int64_t width, int64_
     }
     g.bends[node] = static_cast<float>(
         JunctionReach(g, static_cast<int>(node), ends, distances, width, ReachOf::kStrokes));
-    // Straightness of a pair: how nearly one leaves opposite to the other.
-    std::vector<std::pair<double, std::pair<int, int>>> pairs;
-    for (size_t i = 0; i < d.size(); ++i) {
-      for (size_t j = i + 1; j < d.size(); ++j) {
-        const double straight = -(d[i].dx * d[j].dx + d[i].dy * d[j].dy);
-        if (straight >= limit) pairs.push_back({-straight, {d[i].end, d[j].end}});
-      }
-    }
-    std::sort(pairs.begin(), pairs.end());
-    for (const auto& [cost, pair] : pairs) {
-      if (partner[pair.first] < 0 && partner[pair.second] < 0) {
-        partner[pair.first] = pair.second;
-        partner[pair.second] = pair.first;
-      }
+    for (const auto& [i, j] :
+         StraightestPairs(PairStraightness(g, static_cast<int>(node), ends, width), limit)) {
+      partner[ends[i]] = ends[j];
+      partner[ends[j]] = ends[i];
     }
   }
 }
