@@ -771,7 +771,7 @@ bool CrossesBetweenForks(const StrokeGraph& g, const NodeEnds& endsAt, int bridg
     return directions;
   };
   const std::vector<PointF> atFrom = arms(b.from), atTo = arms(b.to);
-  // The straightest pairs first, as the joins take them.
+  // The straightest pairs first.
   std::vector<std::pair<double, std::pair<size_t, size_t>>> pairs;
   for (size_t i = 0; i < atFrom.size(); ++i) {
     for (size_t j = 0; j < atTo.size(); ++j) {
