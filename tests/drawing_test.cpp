@@ -229,6 +229,45 @@ TEST(Drawing, ThinLinesCrossingAreTwoStrokes) {
   }
 }
 
+// Two 1 px lines two pixels apart that step aside together, as two
+// near-parallel lines do: their stairs touch corner to corner, and from the
+// middle of that node a line crossing over to the other runs straight
+// through, while either line going on turns by its step. Each stroke keeps
+// to its own line: the second one steps in the same row as the first, or
+// runs two pixels wide for `wide` rows before it (between two columns).
+TEST(Drawing, ThinLinesSteppingSideBySideKeepTheirSides) {
+  for (int wide = 0; wide <= 3; ++wide) {
+    for (const bool across : {false, true}) {
+      SCOPED_TRACE(testing::Message() << "two pixels wide for " << wide << " rows"
+                                      << (across ? ", the lines across" : ""));
+      // Line k (0 or 1): columns 20 + 2 k from row 10, one over from row 40
+      // down to row 70.
+      const auto ink = [wide](int row, int column) {
+        if (row < 10 || row > 70) return false;
+        const int step = row >= 40;
+        return column == 20 + step || column == 22 + step ||
+               (column == 23 && row >= 40 - wide && row < 40);
+      };
+      const Drawing d = Vectorize(across ? Paint(80, 40, [&](int x, int y) { return ink(x, y); })
+                                         : Paint(40, 80, [&](int x, int y) { return ink(y, x); }));
+      ASSERT_EQ(d.strokes.size(), 2u);
+      for (const Stroke& s : d.strokes) {
+        // Its line: the one its first point lies on, left (0) or right.
+        const auto at = [&](const DrawnPoint& p) { return across ? p.y : p.x; };
+        const auto row = [&](const DrawnPoint& p) { return across ? p.x : p.y; };
+        const DrawnPoint first = d.Points(s).front();
+        const double own = at(first) - (row(first) >= 40) < 21 ? 20 : 22;
+        for (const DrawnPoint& p : d.Points(s)) {
+          // Off its line's column above the step or below it, the nearer.
+          const double off = std::min(std::fabs(at(p) - own), std::fabs(at(p) - own - 1));
+          const bool nearStep = std::fabs(row(p) - 39.5) < 1;
+          EXPECT_LT(off, nearStep ? 1.0 : 0.75) << "line at " << own << ": " << p.x << "," << p.y;
+        }
+      }
+    }
+  }
+}
+
 // Near a junction the skeleton bends towards the other branch, farther
 // along where the two meet at an acute angle. A stroke passing through
 // runs on along its own line, straight or round, not to the junction's
