@@ -39,6 +39,37 @@ void BranchDirection(const StrokeGraph& g, int end, int64_t width, double& dx, d
 
 namespace {
 
+// The stretch of a branch its own direction is taken over, in pixels out
+// of its node: from two of the node's radii out (nearer, the node's ink
+// bends it) to `farthest`. A branch to another node is measured on its
+// own half: past it, it bends towards that node (a ring's arc between two
+// crossings would seem to run alongside the line it crosses).
+struct Stretch {
+  size_t near, far;
+};
+
+Stretch OwnStretch(const StrokeGraph& g, int end, double radius, double farthest) {
+  const Branch& branch = g.branches[end / 2];
+  const size_t own = branch.from >= 0 && branch.to >= 0 ? branch.count / 2 : branch.count - 1;
+  const size_t far = std::min(static_cast<size_t>(std::lround(farthest)), own);
+  return {std::min(static_cast<size_t>(std::lround(2 * radius)), far / 2), far};
+}
+
+// The unit direction from the stretch's near pixel to its far one; from
+// the node where they are one pixel.
+PointF DirectionOver(const StrokeGraph& g, int end, Stretch s, int64_t width) {
+  const uint32_t a = PixelFrom(g, end, s.near), b = PixelFrom(g, end, s.far);
+  PointF d;
+  if (a == b) {
+    BranchDirection(g, end, width, d.x, d.y);
+    return d;
+  }
+  d.x = static_cast<double>(b % width) - static_cast<double>(a % width);
+  d.y = static_cast<double>(b / width) - static_cast<double>(a / width);
+  const double length = std::hypot(d.x, d.y);
+  return {d.x / length, d.y / length};
+}
+
 // A branch's direction and half width where it leaves a junction.
 struct Arm {
   double dx, dy, half;
@@ -51,32 +82,16 @@ struct Arm {
 std::vector<Arm> ArmsAt(const StrokeGraph& g, int node, std::span<const int> ends,
                         const uint8_t* distances, int64_t width) {
   const double radius = std::max(1.0, g.nodes[node].Radius());
-  const auto nearest = static_cast<size_t>(std::lround(2 * radius)),
-             farthest = static_cast<size_t>(std::lround(4 * radius));
   std::vector<Arm> arms(ends.size());
   for (size_t i = 0; i < ends.size(); ++i) {
-    Arm& arm = arms[i];
-    // A branch to another node is measured on its own half: past it, it
-    // bends towards that node (a ring's arc between two crossings would
-    // seem to run alongside the line it crosses).
-    const Branch& branch = g.branches[ends[i] / 2];
-    const size_t own = branch.from >= 0 && branch.to >= 0 ? branch.count / 2 : branch.count - 1;
-    const size_t far = std::min(farthest, own), near = std::min(nearest, far / 2);
-    const uint32_t a = PixelFrom(g, ends[i], near), b = PixelFrom(g, ends[i], far);
-    if (a == b) {
-      BranchDirection(g, ends[i], width, arm.dx, arm.dy);
-    } else {
-      arm.dx = static_cast<double>(b % width) - static_cast<double>(a % width);
-      arm.dy = static_cast<double>(b / width) - static_cast<double>(a / width);
-      const double length = std::hypot(arm.dx, arm.dy);
-      arm.dx /= length, arm.dy /= length;
-    }
+    const Stretch s = OwnStretch(g, ends[i], radius, 4 * radius);
+    const PointF d = DirectionOver(g, ends[i], s, width);
     // The narrowest there: nearer, the junction's ink widens it.
     uint8_t least = UINT8_MAX;
-    for (size_t k = near; k <= far; ++k) {
+    for (size_t k = s.near; k <= s.far; ++k) {
       least = std::min(least, distances[PixelFrom(g, ends[i], k)]);
     }
-    arm.half = static_cast<double>(least) / kStraightStep;
+    arms[i] = {d.x, d.y, static_cast<double>(least) / kStraightStep};
   }
   return arms;
 }
@@ -128,29 +143,18 @@ namespace {
 constexpr double kThinNode = 1.5;
 
 // A branch where it leaves a thin node: its first pixel, and its own
-// direction from two of the node's radii out to eight pixels farther (the
-// first few pixels of a thin line lean with its stairs).
+// direction to eight pixels past two of the node's radii (the first few
+// pixels of a thin line lean with its stairs).
 struct Leaving {
-  double x, y, dx, dy;
+  double x, y;
+  PointF d;
 };
 
 Leaving LeavingAt(const StrokeGraph& g, int end, double radius, int64_t width) {
-  const Branch& branch = g.branches[end / 2];
-  const size_t own = branch.from >= 0 && branch.to >= 0 ? branch.count / 2 : branch.count - 1;
-  const size_t far =
-      std::min(static_cast<size_t>(std::lround(std::max(4 * radius, 2 * radius + 8))), own);
-  const size_t near = std::min(static_cast<size_t>(std::lround(2 * radius)), far / 2);
-  const uint32_t s = PixelFrom(g, end, 0), a = PixelFrom(g, end, near), b = PixelFrom(g, end, far);
-  Leaving l{static_cast<double>(s % width), static_cast<double>(s / width), 0, 0};
-  if (a == b) {
-    BranchDirection(g, end, width, l.dx, l.dy);
-    return l;
-  }
-  l.dx = static_cast<double>(b % width) - static_cast<double>(a % width);
-  l.dy = static_cast<double>(b / width) - static_cast<double>(a / width);
-  const double length = std::hypot(l.dx, l.dy);
-  l.dx /= length, l.dy /= length;
-  return l;
+  const uint32_t first = PixelFrom(g, end, 0);
+  const Stretch s = OwnStretch(g, end, radius, std::max(4 * radius, 2 * radius + 8));
+  return {static_cast<double>(first % width), static_cast<double>(first / width),
+          DirectionOver(g, end, s, width)};
 }
 
 }  // namespace
@@ -174,7 +178,7 @@ std::vector<double> PairStraightness(const StrokeGraph& g, int node, std::span<c
         const Leaving &p = leaving[i], &q = leaving[j];
         const double ux = p.x - q.x, uy = p.y - q.y, chord = std::hypot(ux, uy);
         if (chord >= kLongChord) {
-          s = std::min(p.dx * ux + p.dy * uy, -(q.dx * ux + q.dy * uy)) / chord;
+          s = std::min(p.d.x * ux + p.d.y * uy, -(q.d.x * ux + q.d.y * uy)) / chord;
         }
       }
       straight[i * n + j] = straight[j * n + i] = s;
