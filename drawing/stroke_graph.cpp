@@ -835,10 +835,14 @@ void MergeCloseNodes(StrokeGraph& g, const uint8_t* distances, int64_t w) {
       const Branch& b = g.branches[i];
       // Forks only (three ends, four with a spur not yet pruned): on noise
       // a cluster of junctions has thousands of ends and as many bridges,
-      // and pairing them all is quadratic in them.
+      // and pairing them all is quadratic in them. And of lines up to
+      // about 3 px wide, where a pixel is a share of the reach: an acute
+      // X of 3 px lines, its forks' radius 2.33, thins to forks 8.5 px
+      // apart, within a pixel beyond its reach.
+      constexpr double kThinForks = 2.5;
       if (b.removed || b.from < 0 || b.to < 0 || b.from == b.to || endsAt.At(b.from).size() > 4 ||
           endsAt.At(b.to).size() > 4 ||
-          std::max(g.nodes[b.from].Radius(), g.nodes[b.to].Radius()) > 1.5 ||
+          std::max(g.nodes[b.from].Radius(), g.nodes[b.to].Radius()) > kThinForks ||
           static_cast<double>(b.count) > reach(b.from, b.to) + 1) {
         continue;
       }
