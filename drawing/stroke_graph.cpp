@@ -756,42 +756,94 @@ void PruneSpurs(StrokeGraph& g, const uint8_t* distances, int64_t width, int64_t
   }
 }
 
-// Whether two strokes cross between the forks at a bridge's two ends:
-// each has an arm at one fork that continues an arm at the other (an X of
-// 1 px lines thins to two forks 3 to 5 px apart, a pixel or two more than
-// its reach). At two T's side by side (a k's arms on its stem) only the
-// stem's arms do.
-bool CrossesBetweenForks(const StrokeGraph& g, const NodeEnds& endsAt, int bridge, int64_t w) {
-  constexpr double kContinues = 0.7;  // cos 45 degrees, as the joins take it
+// A branch running on from a fork: its own direction, the pixel it is
+// taken to (far enough out that the fork's ink no longer bends it), and
+// the stroke's half width there: the mean distance of its pixels to the
+// paper's nearest pixel centre, which lies beyond the edge, so that the
+// width is not taken short (a 3 px line's pixels lie 1.3 to 2.3 px in).
+struct Onward {
+  PointF d, far;
+  double half;
+};
+
+Onward OnwardFrom(const StrokeGraph& g, int end, const uint8_t* distances, int64_t w) {
+  const Branch& b = g.branches[end / 2];
+  const double r = g.nodes[end % 2 ? b.to : b.from].Radius();
+  const Stretch s = OwnStretch(g, end, r, std::max(4 * r, 2 * r + 8));
+  double sum = 0;
+  for (size_t k = s.near; k <= s.far; ++k) sum += distances[PixelFrom(g, end, k)];
+  const uint32_t far = PixelFrom(g, end, s.far);
+  return {DirectionOver(g, end, s, w),
+          {static_cast<double>(far % w), static_cast<double>(far / w)},
+          sum / static_cast<double>(s.far - s.near + 1) / kStraightStep};
+}
+
+// Where two strokes cross between the forks at a bridge's two ends, the
+// farthest apart the forks can lie: the long diagonal of the parallelogram
+// their inks overlap in, of half widths a and b at angle t,
+// 2 sqrt(a^2 + b^2 + 2 a b cos t) / sin t (w / sin(t / 2) for one width).
+// An X thins to two such forks: of thick strokes near the middle of that
+// diagonal, of thin ones near its ends, where the paper between the arms
+// begins. -1 where no two strokes cross there:
+// - each must have an arm at one fork that runs on within 30 degrees
+//   from an arm at the other (at two T's side by side, a k's arm and leg
+//   on its stem, the stem's arms do, and the arm and leg bend by 45);
+// - the lines between those arms' far pixels must cross (two lines that
+//   touch and part again do not), at 15 degrees or more (nearer, two
+//   lines side by side seem to cross as their stairs touch);
+// - the bridge must be the only branch between the forks (two lines side
+//   by side again).
+// O(arms^2 + their pixels): forks have up to four arms.
+double CrossingSpan(const StrokeGraph& g, const NodeEnds& endsAt, int bridge,
+                    const uint8_t* distances, int64_t w) {
+  constexpr double kContinues = 0.87, kFaintest = 0.26;  // cos 30, sin 15 degrees
   const Branch& b = g.branches[bridge];
-  const auto arms = [&](int node) {
-    std::vector<PointF> directions;
+  const auto onward = [&](int node) {
+    std::vector<Onward> arms, none;
     for (int end : endsAt.At(node)) {
-      if (end / 2 == bridge) continue;
-      PointF d;
-      BranchDirection(g, end, w, d.x, d.y);
-      directions.push_back(d);
+      const Branch& e = g.branches[end / 2];
+      if (end / 2 == bridge || e.from == e.to) continue;
+      if ((e.from == b.from && e.to == b.to) || (e.from == b.to && e.to == b.from)) return none;
+      arms.push_back(OnwardFrom(g, end, distances, w));
     }
-    return directions;
+    return arms;
   };
-  const std::vector<PointF> atFrom = arms(b.from), atTo = arms(b.to);
+  const std::vector<Onward> atFrom = onward(b.from), atTo = onward(b.to);
   // The straightest pairs first.
   std::vector<std::pair<double, std::pair<size_t, size_t>>> pairs;
   for (size_t i = 0; i < atFrom.size(); ++i) {
     for (size_t j = 0; j < atTo.size(); ++j) {
-      const double straight = -(atFrom[i].x * atTo[j].x + atFrom[i].y * atTo[j].y);
+      const double straight = -(atFrom[i].d.x * atTo[j].d.x + atFrom[i].d.y * atTo[j].d.y);
       if (straight >= kContinues) pairs.push_back({-straight, {i, j}});
     }
   }
   std::sort(pairs.begin(), pairs.end());
   std::vector<bool> fromTaken(atFrom.size()), toTaken(atTo.size());
-  int strokes = 0;
+  std::vector<std::pair<const Onward*, const Onward*>> strokes;
   for (const auto& [cost, pair] : pairs) {
     if (fromTaken[pair.first] || toTaken[pair.second]) continue;
     fromTaken[pair.first] = toTaken[pair.second] = true;
-    ++strokes;
+    strokes.push_back({&atFrom[pair.first], &atTo[pair.second]});
   }
-  return strokes >= 2;
+  if (strokes.size() < 2) return -1;
+  const auto [p0, q0] = strokes[0];
+  const auto [p1, q1] = strokes[1];
+  // Which side of the line from p to q a point lies on, and how far.
+  const auto side = [](const Onward* p, const Onward* q, PointF at) {
+    return (q->far.x - p->far.x) * (at.y - p->far.y) - (q->far.y - p->far.y) * (at.x - p->far.x);
+  };
+  if (side(p0, q0, p1->far) * side(p0, q0, q1->far) >= 0 ||
+      side(p1, q1, p0->far) * side(p1, q1, q0->far) >= 0) {
+    return -1;
+  }
+  const PointF u{q0->far.x - p0->far.x, q0->far.y - p0->far.y};
+  const PointF v{q1->far.x - p1->far.x, q1->far.y - p1->far.y};
+  const double lengths = std::hypot(u.x, u.y) * std::hypot(v.x, v.y);
+  const double sine = std::fabs(u.x * v.y - u.y * v.x) / lengths;
+  if (sine < kFaintest) return -1;
+  const double cosine = std::sqrt(1 - sine * sine);
+  const double a = std::max(p0->half, q0->half), c = std::max(p1->half, q1->half);
+  return 2 * std::sqrt(a * a + c * c + 2 * a * c * cosine) / sine;
 }
 
 // A box round points.
@@ -811,10 +863,12 @@ struct Box {
 // angle its strokes cross at, as both junctions see it: the forks of one X
 // see the same angle, while a junction along one of its strokes sees it
 // pass straight through (taking the sharper of the two, a crossing would
-// reach along a stroke to the next junction, and on from there). Where a
-// stroke crosses between the forks, a pixel more: the nodes are clusters
-// of whole pixels, and the bridge's pixel count and their centres each lie
-// up to a pixel beyond the crossing's reach.
+// reach along a stroke to the next junction, and on from there). Where two
+// strokes cross between the forks, as far as their crossing spans: the
+// forks of an acute X of thin lines lie near the ends of the inks'
+// overlap, beyond that reach. That is judged once each fork's knot of
+// junctions (tied by branches a pixel or two long) is one node, so that
+// the forks' own arms are seen; it takes a second pass.
 void MergeCloseNodes(StrokeGraph& g, const uint8_t* distances, int64_t w) {
   // By node, the sine of its sharpest angle (floats: a drawing of noise
   // has millions of nodes); a merged node's reaches as far as the farther
@@ -824,31 +878,40 @@ void MergeCloseNodes(StrokeGraph& g, const uint8_t* distances, int64_t w) {
   const auto reach = [&](int a, int c) {
     return std::max(disc(a), disc(c)) / std::max(sine[a], sine[c]);
   };
-  std::vector<bool> crossed(g.branches.size(), false);
+  // The branches two strokes cross along, in order, and the spans of
+  // their crossings (few: a drawing of noise has millions of branches).
+  std::vector<std::pair<size_t, double>> crossings;
   {
     const NodeEnds endsAt = EndsAtNodes(g);
     for (size_t n = 0; n < g.nodes.size(); ++n) {
       sine[n] = static_cast<float>(
           SharpestSine(g, static_cast<int>(n), endsAt.At(static_cast<int>(n)), distances, w));
     }
+  }
+  // Once the knots of each fork are merged: forks only (three ends, four
+  // with a spur not yet pruned, loops back to the node left aside). On
+  // noise a cluster of junctions has thousands of ends and as many
+  // bridges, and pairing them all is quadratic in them.
+  const auto findCrossings = [&] {
+    const NodeEnds endsAt = EndsAtNodes(g);
+    const auto isFork = [&](int node) {
+      size_t arms = 0;
+      for (int end : endsAt.At(node)) {
+        const Branch& e = g.branches[end / 2];
+        arms += e.from != e.to;
+      }
+      return arms <= 4;
+    };
     for (size_t i = 0; i < g.branches.size(); ++i) {
       const Branch& b = g.branches[i];
-      // Forks only (three ends, four with a spur not yet pruned): on noise
-      // a cluster of junctions has thousands of ends and as many bridges,
-      // and pairing them all is quadratic in them. And of lines up to
-      // about 3 px wide, where a pixel is a share of the reach: an acute
-      // X of 3 px lines, its forks' radius 2.33, thins to forks 8.5 px
-      // apart, within a pixel beyond its reach.
-      constexpr double kThinForks = 2.5;
-      if (b.removed || b.from < 0 || b.to < 0 || b.from == b.to || endsAt.At(b.from).size() > 4 ||
-          endsAt.At(b.to).size() > 4 ||
-          std::max(g.nodes[b.from].Radius(), g.nodes[b.to].Radius()) > kThinForks ||
-          static_cast<double>(b.count) > reach(b.from, b.to) + 1) {
+      if (b.removed || b.from < 0 || b.to < 0 || b.from == b.to || !isFork(b.from) ||
+          !isFork(b.to)) {
         continue;
       }
-      crossed[i] = CrossesBetweenForks(g, endsAt, static_cast<int>(i), w);
+      const double span = CrossingSpan(g, endsAt, static_cast<int>(i), distances, w);
+      if (span >= 0) crossings.push_back({i, span});
     }
-  }
+  };
   // Made once the ends are gone: on noise this is near the drawing's peak.
   std::vector<int> parent(g.nodes.size(), -1);
   // The box round the centres of the junctions merged into a node, kept
@@ -860,46 +923,66 @@ void MergeCloseNodes(StrokeGraph& g, const uint8_t* distances, int64_t w) {
     const auto x = static_cast<float>(g.nodes[n].X()), y = static_cast<float>(g.nodes[n].Y());
     return Box{x, y, x, y};
   };
-  for (size_t i = 0; i < g.branches.size(); ++i) {
-    Branch& b = g.branches[i];
-    if (b.removed || b.from < 0 || b.to < 0) continue;
-    const int a = RootNode(parent, b.from), c = RootNode(parent, b.to);
-    if (a == c) continue;
-    const double width = reach(a, c) + (crossed[i] ? 1 : 0);
-    if (static_cast<double>(g.Pixels(b).size()) > width) continue;
-    // Merged nodes stay one crossing's size, the junctions they hold
-    // within its reach of each other (and a pixel beyond at each end):
-    // chains of them along strokes that touch again and again (the double
-    // strokes of a script) or across a dense drawing would grow into one
-    // node of a hundred branches.
-    // A junction within the box already (a knot of the skeleton inside a
-    // crossing of several strokes, tied to it by pixel-long branches) adds
-    // nothing to its size.
-    const Box joined = boxOf(a).With(boxOf(c));
-    const bool grows =
-        joined.Diagonal() > std::max(boxOf(a).Diagonal(), boxOf(c).Diagonal()) + 1e-6;
-    const double pixels = static_cast<double>(g.nodes[a].pixels) + g.nodes[c].pixels +
-                          static_cast<double>(g.Pixels(b).size());
-    if ((grows && joined.Diagonal() > width + 2) || pixels > 6 * std::max(width, 2.0)) continue;
-    if (parent[a] == -1) {
-      parent[a] = -2 - static_cast<int>(boxes.size());
-      boxes.push_back(joined);
+  const auto mergePass = [&] {
+    auto crossing = crossings.begin();
+    for (size_t i = 0; i < g.branches.size(); ++i) {
+      Branch& b = g.branches[i];
+      if (b.removed || b.from < 0 || b.to < 0) continue;
+      const int a = RootNode(parent, b.from), c = RootNode(parent, b.to);
+      if (a == c) continue;
+      while (crossing != crossings.end() && crossing->first < i) ++crossing;
+      const bool crosses = crossing != crossings.end() && crossing->first == i;
+      const double count = static_cast<double>(g.Pixels(b).size()), width = reach(a, c);
+      // Merged nodes stay one crossing's size, the junctions they hold
+      // within its reach of each other (and a pixel beyond at each end):
+      // chains of them along strokes that touch again and again (the double
+      // strokes of a script) or across a dense drawing would grow into one
+      // node of a hundred branches.
+      // A junction within the box already (a knot of the skeleton inside a
+      // crossing of several strokes, tied to it by pixel-long branches) adds
+      // nothing to its size.
+      const Box joined = boxOf(a).With(boxOf(c));
+      const bool grows =
+          joined.Diagonal() > std::max(boxOf(a).Diagonal(), boxOf(c).Diagonal()) + 1e-6;
+      bool close = count <= width && !(grows && joined.Diagonal() > width + 2);
+      // Two forks a stroke crosses between lie within the crossing's span,
+      // and a pixel more: the nodes are clusters of whole pixels, and the
+      // bridge's pixel count and their middles (each with its knot) lie up
+      // to a pixel beyond it. The strokes bend towards each other out to
+      // the forks, beyond the reach the crossing's angle gives.
+      double spread = 0;
+      if (crosses) {
+        const double apart =
+            std::hypot(g.nodes[a].X() - g.nodes[c].X(), g.nodes[a].Y() - g.nodes[c].Y());
+        close = close || (count <= crossing->second + 1 && apart <= crossing->second + 3);
+        spread = std::min(255.0, std::ceil(apart / 2));
+      }
+      const double pixels = static_cast<double>(g.nodes[a].pixels) + g.nodes[c].pixels + count;
+      if (!close || pixels > 6 * std::max({width, crosses ? crossing->second : 0.0, 2.0})) continue;
+      if (parent[a] == -1) {
+        parent[a] = -2 - static_cast<int>(boxes.size());
+        boxes.push_back(joined);
+      }
+      boxes[static_cast<size_t>(-2 - parent[a])] = joined;
+      b.removed = true;
+      Node& into = g.nodes[a];
+      const Node& from = g.nodes[c];
+      into.sumX += from.sumX, into.sumY += from.sumY, into.pixels += from.pixels;
+      const double farther = std::max(disc(a) / sine[a], disc(c) / sine[c]);
+      into.maxDistance = std::max(into.maxDistance, from.maxDistance);
+      into.spread = std::max({into.spread, from.spread, static_cast<uint8_t>(spread)});
+      AddToNode(into, g.Pixels(b), w);
+      sine[a] = static_cast<float>(disc(a) / farther);
+      parent[c] = a;
     }
-    boxes[static_cast<size_t>(-2 - parent[a])] = joined;
-    b.removed = true;
-    Node& into = g.nodes[a];
-    const Node& from = g.nodes[c];
-    into.sumX += from.sumX, into.sumY += from.sumY, into.pixels += from.pixels;
-    const double farther = std::max(disc(a) / sine[a], disc(c) / sine[c]);
-    into.maxDistance = std::max(into.maxDistance, from.maxDistance);
-    AddToNode(into, g.Pixels(b), w);
-    sine[a] = static_cast<float>(disc(a) / farther);
-    parent[c] = a;
-  }
-  for (Branch& b : g.branches) {
-    if (b.from >= 0) b.from = RootNode(parent, b.from);
-    if (b.to >= 0) b.to = RootNode(parent, b.to);
-  }
+    for (Branch& b : g.branches) {
+      if (b.from >= 0) b.from = RootNode(parent, b.from);
+      if (b.to >= 0) b.to = RootNode(parent, b.to);
+    }
+  };
+  mergePass();
+  findCrossings();
+  mergePass();
 }
 
 // Whether any paper pixel lies inside the closed pixel path (even-odd rule

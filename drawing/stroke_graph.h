@@ -30,6 +30,7 @@ struct Node {
   double sumX = 0, sumY = 0;  // of its pixels: the centroid is sum / pixels
   uint32_t pixels = 0;
   uint8_t maxDistance = 0;  // the largest chamfer distance among its pixels
+  uint8_t spread = 0;       // of an X's two forks merged: half their distance, rounded up
 
   double X() const { return sumX / pixels; }
   double Y() const { return sumY / pixels; }

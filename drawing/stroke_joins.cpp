@@ -90,8 +90,13 @@ void JoinAtNodes(StrokeGraph& g, const uint8_t* distances, int64_t width, int64_
       }
       continue;
     }
-    g.bends[node] = static_cast<float>(
-        JunctionReach(g, static_cast<int>(node), ends, distances, width, ReachOf::kStrokes));
+    // At an X whose forks were merged, out to each fork and a radius
+    // beyond: the forks of an acute X of thin lines lie near the ends of
+    // the inks' overlap, beyond the reach its angle gives.
+    const Node& n = g.nodes[node];
+    g.bends[node] = static_cast<float>(std::max(
+        JunctionReach(g, static_cast<int>(node), ends, distances, width, ReachOf::kStrokes),
+        n.spread > 0 ? n.spread + n.Radius() : 0.0));
     for (const auto& [i, j] :
          StraightestPairs(PairStraightness(g, static_cast<int>(node), ends, width), limit)) {
       partner[ends[i]] = ends[j];
