@@ -237,6 +237,21 @@ TEST(Drawing, ThinLinesCrossingAreTwoStrokes) {
   for (int k = 300; k < 500; ++k) cross(k, 3.0, 20, 40);
 }
 
+// A k: its arm meets the stem, and its leg the arm, a little above. The
+// arm and the leg each bend by 45 degrees to a branch of the stem, which
+// from a thick k's two junctions looks like two strokes crossing between
+// them; it is a stem, an arm and a leg. (With a 10 px pen, its junctions
+// two widths apart, it is still traced as an X: not yet mended.)
+TEST(Drawing, AKsArmAndLegDoNotCrossItsStem) {
+  const std::vector<Segment> k = {{20, 10, 20, 94}, {60, 38, 20, 78}, {36, 62, 64, 94}};
+  for (double width : {3.0, 5.0, 6.0, 8.0}) {
+    SCOPED_TRACE(width);
+    const Drawing d = Vectorize(Draw(90, 110, k, width), 1.0);
+    EXPECT_EQ(d.strokes.size(), 3u);
+    for (const Stroke& s : d.strokes) EXPECT_LE(Worst(d, s, k), width);
+  }
+}
+
 // Two 1 px lines two pixels apart that step aside together, as two
 // near-parallel lines do: their stairs touch corner to corner, and from the
 // middle of that node a line crossing over to the other runs straight
