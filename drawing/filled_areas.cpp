@@ -3,9 +3,10 @@
 // the paper and either three times as far as the drawing's strokes
 // typically do (the median over every skeleton pixel), or its piece of
 // such wide ink (its branches at least kLeast from the paper, joined at
-// nodes) has a skeleton shorter than twice its width: ink about as wide as
-// long is no stroke, whatever else the picture holds. Branches so found
-// that meet at a node are one area.
+// nodes) has a skeleton shorter than twice its width and is half as wide
+// again as any stroke it lies on: ink about as wide as long is no stroke,
+// whatever else the picture holds. Branches so found that meet at a node
+// are one area.
 #include "drawing/filled_areas.h"
 
 #include <algorithm>
@@ -19,6 +20,10 @@ namespace {
 constexpr double kLeast = 3;   // px: a full stop of a thin pen is no filled area
 constexpr double kWider = 3;   // times the strokes' typical half width
 constexpr double kStubby = 2;  // a piece of ink no longer than this many widths
+// A stubby piece on a stroke is this many times wider than the stroke, or
+// it is where the stroke's arms leave it (a junction's ink is up to 1.4
+// times wider, and the stroke's own may lie just under kLeast).
+constexpr double kOnStroke = 1.5;
 
 // The median of the distances over every kept branch's pixels.
 double TypicalHalfWidth(const StrokeGraph& g, const uint8_t* distances) {
@@ -92,6 +97,24 @@ std::vector<FilledArea> FindFilledAreas(const StrokeGraph& g, const uint8_t* dis
     length[p] += g.branches[wide[j]].count;
     most[p] = std::max(most[p], static_cast<double>(widest[j]) / kStraightStep);
   }
+  // By piece, the half width of the narrower branches that meet it: the
+  // strokes it lies on, if any. O(branches log nodes).
+  std::vector<double> onStroke(piece.size(), 0);
+  const auto isNode = [&](int n) {
+    return n >= 0 && std::binary_search(nodes.begin(), nodes.end(), n);
+  };
+  for (const Branch& b : g.branches) {
+    if (b.removed || !(isNode(b.from) || isNode(b.to))) continue;
+    uint8_t widestHere = 0;
+    for (uint32_t i : g.Pixels(b)) widestHere = std::max(widestHere, distances[i]);
+    const double half = static_cast<double>(widestHere) / kStraightStep;
+    if (half >= kLeast) continue;  // a wide branch: part of a piece
+    for (int n : {b.from, b.to}) {
+      if (!isNode(n)) continue;
+      const int p = Root(piece, nodeSlot(n));
+      onStroke[p] = std::max(onStroke[p], half);
+    }
+  }
   // The areas: a stubby piece whole; in a long one the branches three
   // times wider than the strokes, joined where they meet at a node.
   std::vector<int> parent(piece.size());
@@ -99,7 +122,7 @@ std::vector<FilledArea> FindFilledAreas(const StrokeGraph& g, const uint8_t* dis
   std::vector<bool> filled(wide.size(), false);
   for (size_t j = 0; j < wide.size(); ++j) {
     const int p = Root(piece, slotOf(j));
-    const bool stubby = length[p] < kStubby * 2 * most[p];
+    const bool stubby = length[p] < kStubby * 2 * most[p] && most[p] > kOnStroke * onStroke[p];
     if (!stubby && static_cast<double>(widest[j]) / kStraightStep <= kWider * typical) continue;
     filled[j] = true;
     const Branch& b = g.branches[wide[j]];

@@ -662,6 +662,27 @@ TEST(Drawing, FilledAreasAreTold) {
     EXPECT_TRUE(
         Vectorize(Draw(400, 200, {{40, 100, 360, 100}, {200, 30, 200, 170}}, w)).filled.empty());
   }
+  // Short arms of lines about as wide as a filled area's least, leaving
+  // at 50 to 70 degrees: the ink where they leave is wider than the
+  // line, but no wider than a junction's.
+  int told = 0;
+  for (double w = 4.4; w <= 5.05; w += 0.1) {
+    for (int k = 0; k < 48; ++k) {
+      const double x = 80 + k % 4 * 0.25, y = 80 + k / 4 % 4 * 0.25;
+      const double a = 122.5 * M_PI / 180, b = a + (50 + k / 16 * 10) * M_PI / 180;
+      const double length = 2.67 * w;
+      const std::vector<Segment> arm = {
+          {x - 70 * std::cos(a), y - 70 * std::sin(a), x + 70 * std::cos(a), y + 70 * std::sin(a)},
+          {x, y, x + length * std::cos(b), y + length * std::sin(b)}};
+      told += !Vectorize(Draw(160, 160, arm, w)).filled.empty();
+    }
+  }
+  EXPECT_EQ(told, 0);
+  // A filled disc on a line is told.
+  GrayImage onLine = Draw(200, 100, {{10, 50, 190, 50}}, 5);
+  const GrayImage disc = Draw(200, 100, {{100, 50, 100.01, 50}}, 24);
+  for (size_t i = 0; i < onLine.PixelCount(); ++i) onLine.pixels[i] |= disc.pixels[i];
+  EXPECT_EQ(Vectorize(std::move(onLine)).filled.size(), 1u);
 }
 
 TEST(Drawing, RingIsOneClosedStrokeEndingOnItsFirstPoint) {
