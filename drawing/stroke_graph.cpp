@@ -139,8 +139,8 @@ double JunctionReach(const StrokeGraph& g, int node, std::span<const int> ends,
 
 namespace {
 
-// Nodes up to this radius lie in lines up to about 3 px wide.
-constexpr double kThinNode = 1.5;
+// Nodes up to these radii lie in lines up to about 3 and 5 px wide.
+constexpr double kThinNode = 1.5, kNarrowNode = 2.5;
 
 // A branch where it leaves a thin node: its first pixel, and its own
 // direction to eight pixels past two of the node's radii (the first few
@@ -167,7 +167,8 @@ std::vector<double> PairStraightness(const StrokeGraph& g, int node, std::span<c
   for (size_t i = 0; i < n; ++i) BranchDirection(g, ends[i], width, from[i].x, from[i].y);
   const double radius = std::max(1.0, g.nodes[node].Radius());
   std::vector<Leaving> leaving;
-  if (g.nodes[node].Radius() <= kThinNode) {
+  const bool thin = g.nodes[node].Radius() <= kThinNode;
+  if (g.nodes[node].Radius() <= kNarrowNode) {
     for (int end : ends) leaving.push_back(LeavingAt(g, end, radius, width));
   }
   std::vector<double> straight(n * n, -1);
@@ -177,8 +178,10 @@ std::vector<double> PairStraightness(const StrokeGraph& g, int node, std::span<c
       if (!leaving.empty()) {
         const Leaving &p = leaving[i], &q = leaving[j];
         const double ux = p.x - q.x, uy = p.y - q.y, chord = std::hypot(ux, uy);
-        if (chord >= kLongChord) {
+        if (thin && chord >= kLongChord) {
           s = std::min(p.d.x * ux + p.d.y * uy, -(q.d.x * ux + q.d.y * uy)) / chord;
+        } else {
+          s = std::max(s, -(p.d.x * q.d.x + p.d.y * q.d.y));
         }
       }
       straight[i * n + j] = straight[j * n + i] = s;

@@ -252,6 +252,31 @@ TEST(Drawing, AKsArmAndLegDoNotCrossItsStem) {
   }
 }
 
+// T's of lines 3 to 5 px wide at random slopes and places: near the
+// junction the bar's skeleton bends towards the stem, and from the
+// junction's middle its two halves may seem to meet at 45 degrees.
+TEST(Drawing, ThinTsAreBarAndStem) {
+  std::mt19937 random(20261211);
+  std::uniform_real_distribution<double> unit(0, 1);
+  int broken = 0;
+  for (int k = 0; k < 300; ++k) {
+    const double width = 3 + k % 3, slope = unit(random) * M_PI;
+    const double stem = slope + (60 + 60 * unit(random)) * M_PI / 180;
+    const double x = 60 + unit(random), y = 60 + unit(random);
+    const std::vector<Segment> t = {{x - 50 * std::cos(slope), y - 50 * std::sin(slope),
+                                     x + 50 * std::cos(slope), y + 50 * std::sin(slope)},
+                                    {x, y, x + 45 * std::cos(stem), y + 45 * std::sin(stem)}};
+    const Drawing d = Vectorize(Draw(121, 121, t, width), 1.0);
+    if (d.strokes.size() != 2) {
+      ++broken;
+      ADD_FAILURE() << "case " << k << ": width " << width << ", bar at " << slope << ", stem at "
+                    << stem << ", from " << x << ", " << y << ": " << d.strokes.size()
+                    << " strokes";
+    }
+  }
+  EXPECT_EQ(broken, 0);
+}
+
 // Two 1 px lines two pixels apart that step aside together, as two
 // near-parallel lines do: their stairs touch corner to corner, and from the
 // middle of that node a line crossing over to the other runs straight
