@@ -55,6 +55,13 @@ Stretch OwnStretch(const StrokeGraph& g, int end, double radius, double farthest
   return {std::min(static_cast<size_t>(std::lround(2 * radius)), far / 2), far};
 }
 
+// The stretch a branch's own direction past a junction is taken over:
+// out to eight pixels past two of the node's radii, or to twice as far on
+// a thick stroke.
+Stretch PastNode(const StrokeGraph& g, int end, double radius) {
+  return OwnStretch(g, end, radius, std::max(4 * radius, 2 * radius + 8));
+}
+
 // The unit direction from the stretch's near pixel to its far one; from
 // the node where they are one pixel.
 PointF DirectionOver(const StrokeGraph& g, int end, Stretch s, int64_t width) {
@@ -152,7 +159,7 @@ struct Leaving {
 
 Leaving LeavingAt(const StrokeGraph& g, int end, double radius, int64_t width) {
   const uint32_t first = PixelFrom(g, end, 0);
-  const Stretch s = OwnStretch(g, end, radius, std::max(4 * radius, 2 * radius + 8));
+  const Stretch s = PastNode(g, end, radius);
   return {static_cast<double>(first % width), static_cast<double>(first / width),
           DirectionOver(g, end, s, width)};
 }
@@ -772,7 +779,7 @@ struct Onward {
 Onward OnwardFrom(const StrokeGraph& g, int end, const uint8_t* distances, int64_t w) {
   const Branch& b = g.branches[end / 2];
   const double r = g.nodes[end % 2 ? b.to : b.from].Radius();
-  const Stretch s = OwnStretch(g, end, r, std::max(4 * r, 2 * r + 8));
+  const Stretch s = PastNode(g, end, r);
   double sum = 0;
   for (size_t k = s.near; k <= s.far; ++k) sum += distances[PixelFrom(g, end, k)];
   const uint32_t far = PixelFrom(g, end, s.far);
