@@ -175,8 +175,13 @@ PointF FittedEnd(std::vector<Point>& pixels, const InkRaster& r) {
     const PointF back = Centred(pixels, std::min<size_t>(pixels.size() - 1, 4), r);
     const PointF d = Unit(tip.x - back.x, tip.y - back.y);
     if (d.x == 0 && d.y == 0) return tip;
-    const double half = HalfWidth(r, back, d, 4);
+    double half = HalfWidth(r, back, d, 4);
     if (half < 1.25) {
+      // The narrowest of a few chords across the body: one through a
+      // stair's step spans both its pixels, a quarter pixel too wide a side.
+      for (size_t k = 2; k <= std::min<size_t>(pixels.size() - 1, 6); ++k) {
+        if (k != 4) half = std::min(half, HalfWidth(r, Centred(pixels, k, r), d, 4));
+      }
       const double reach =
           std::max(InkAhead(r, tip.x, tip.y, d.x, d.y, 4), InkBeyond(r, tip, d, half));
       // No farther than the picture's edge, where the ink ends.
