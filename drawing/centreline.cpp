@@ -175,13 +175,18 @@ PointF FittedEnd(std::vector<Point>& pixels, const InkRaster& r) {
     const PointF back = Centred(pixels, std::min<size_t>(pixels.size() - 1, 4), r);
     const PointF d = Unit(tip.x - back.x, tip.y - back.y);
     if (d.x == 0 && d.y == 0) return tip;
-    double half = HalfWidth(r, back, d, 4);
+    // The middle of five chords across the body: one through a stair's
+    // step spans both its pixels, a quarter pixel too wide a side, and one
+    // slanted through a step of the outline misses a pixel, half a pixel
+    // too narrow.
+    double chords[5];
+    size_t n = 0;
+    for (size_t k = 2; k <= std::min<size_t>(pixels.size() - 1, 6); ++k) {
+      chords[n++] = HalfWidth(r, Centred(pixels, k, r), d, 4);
+    }
+    std::nth_element(chords, chords + n / 2, chords + n);
+    const double half = chords[n / 2];
     if (half < 1.25) {
-      // The narrowest of a few chords across the body: one through a
-      // stair's step spans both its pixels, a quarter pixel too wide a side.
-      for (size_t k = 2; k <= std::min<size_t>(pixels.size() - 1, 6); ++k) {
-        if (k != 4) half = std::min(half, HalfWidth(r, Centred(pixels, k, r), d, 4));
-      }
       const double reach =
           std::max(InkAhead(r, tip.x, tip.y, d.x, d.y, 4), InkBeyond(r, tip, d, half));
       // No farther than the picture's edge, where the ink ends.
