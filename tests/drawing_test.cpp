@@ -277,6 +277,48 @@ TEST(Drawing, ThinTsAreBarAndStem) {
   EXPECT_EQ(broken, 0);
 }
 
+// Two strokes side by side tied by a short bar, as a script's H: the two
+// junctions lie within a junction's width of each other and are one node,
+// and from its middle each stem's upper arm and the other's lower one
+// seem to run on. Each stem stays one stroke, end to end.
+TEST(Drawing, StrokesTiedByAShortBarKeepTheirLines) {
+  std::mt19937 random(20261212);
+  std::uniform_real_distribution<double> unit(0, 1);
+  int broken = 0;
+  for (int k = 0; k < 200; ++k) {
+    const double width = 2 + k % 2, slant = (unit(random) - 0.5) * 0.7;
+    const double gap = width + 2.5 + 2 * unit(random), x = 40 + unit(random), y = 40 + unit(random);
+    std::vector<Segment> h;
+    for (const double side : {-gap / 2, gap / 2}) {
+      const double tilt = slant + (unit(random) - 0.5) * 0.04;
+      const double cx = x + side * std::cos(slant), cy = y + side * std::sin(slant);
+      h.push_back({cx - 25 * std::sin(tilt), cy + 25 * std::cos(tilt), cx + 25 * std::sin(tilt),
+                   cy - 25 * std::cos(tilt)});
+    }
+    h.push_back({(h[0].ax + h[0].bx) / 2, (h[0].ay + h[0].by) / 2, (h[1].ax + h[1].bx) / 2,
+                 (h[1].ay + h[1].by) / 2});
+    const Drawing d = Vectorize(Draw(81, 81, h, width), 1.0);
+    for (int stem = 0; stem < 2; ++stem) {
+      const Segment& s = h[static_cast<size_t>(stem)];
+      const auto near = [](const DrawnPoint& p, double x, double y) {
+        return std::hypot(p.x - x, p.y - y) <= 2;
+      };
+      bool whole = false;
+      for (const Stroke& stroke : d.strokes) {
+        const DrawnPoint p = d.Points(stroke).front(), q = d.Points(stroke).back();
+        whole = whole || (near(p, s.ax, s.ay) && near(q, s.bx, s.by)) ||
+                (near(q, s.ax, s.ay) && near(p, s.bx, s.by));
+      }
+      if (!whole) {
+        ++broken;
+        ADD_FAILURE() << "case " << k << ": width " << width << ", slant " << slant << ", gap "
+                      << gap << ": stem " << stem << " is no stroke of its own";
+      }
+    }
+  }
+  EXPECT_EQ(broken, 0);
+}
+
 // Two 1 px lines two pixels apart that step aside together, as two
 // near-parallel lines do: their stairs touch corner to corner, and from the
 // middle of that node a line crossing over to the other runs straight
