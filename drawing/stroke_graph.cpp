@@ -189,7 +189,7 @@ std::vector<double> PairStraightness(const StrokeGraph& g, int node, std::span<c
           s = std::min(p.d.x * ux + p.d.y * uy, -(q.d.x * ux + q.d.y * uy)) / chord;
         } else if (std::max(std::fabs(p.d.x * uy - p.d.y * ux),
                             std::fabs(q.d.x * uy - q.d.y * ux)) > 2 * radius) {
-          // Each leaves beside the other's line, farther than the node is
+          // One leaves beside the other's line, farther than the node is
           // wide: two strokes side by side (the stems of a script's H,
           // tied by its short bar), not one.
           s = -1;
