@@ -187,11 +187,13 @@ std::vector<double> PairStraightness(const StrokeGraph& g, int node, std::span<c
         const double ux = p.x - q.x, uy = p.y - q.y, chord = std::hypot(ux, uy);
         if (thin && chord >= kLongChord) {
           s = std::min(p.d.x * ux + p.d.y * uy, -(q.d.x * ux + q.d.y * uy)) / chord;
-        } else if (std::max(std::fabs(p.d.x * uy - p.d.y * ux),
-                            std::fabs(q.d.x * uy - q.d.y * ux)) > 2 * radius) {
-          // One leaves beside the other's line, farther than the node is
-          // wide: two strokes side by side (the stems of a script's H,
-          // tied by its short bar), not one.
+        } else if (n == 4 && std::max(std::fabs(p.d.x * uy - p.d.y * ux),
+                                      std::fabs(q.d.x * uy - q.d.y * ux)) > 2 * radius) {
+          // At a node of four ends, one leaves beside the other's line,
+          // farther than the node is wide: two strokes side by side (the
+          // stems of a script's H, tied by its short bar), not one. Not at
+          // more ends: on noise, refusing such pairs at every knot made a
+          // quarter more strokes, and their memory.
           s = -1;
         } else {
           s = std::max(s, -(p.d.x * q.d.x + p.d.y * q.d.y));

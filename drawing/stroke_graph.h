@@ -125,10 +125,11 @@ void BranchDirection(const StrokeGraph& graph, int end, int64_t width, double& d
 // Where the chord is shorter, at nodes of lines up to about 5 px, the
 // cosine between the branches' own directions if that is greater: near a
 // T of such lines the bar's skeleton bends towards the stem, and from the
-// node's middle its halves may meet at 45 degrees; but no pair (-1) where
-// either leaves farther beside the other's line than the node's diameter:
-// two strokes side by side tied by a short bar, their junctions one node,
-// whose upper and lower arms seem to run on across it.
+// node's middle its halves may meet at 45 degrees; but at a node of four
+// ends no pair (-1) where either leaves farther beside the other's line
+// than the node's diameter: two strokes side by side tied by a short bar,
+// their junctions one node, whose upper and lower arms seem to run on
+// across it.
 std::vector<double> PairStraightness(const StrokeGraph& graph, int node, std::span<const int> ends,
                                      int64_t width);
 
