@@ -4,10 +4,12 @@
 #include <cmath>
 
 #include "drawing/centre_smoothing.h"
+#include "drawing/corner_touch.h"
 #include "drawing/corners.h"
 #include "drawing/distance_map.h"
 #include "drawing/fixed_point.h"
 #include "drawing/ink_probe.h"
+#include "drawing/thinning.h"
 #include "parallel/parts.h"
 
 namespace {
@@ -35,7 +37,12 @@ PointF CentredThin(const std::vector<Point>& pixels, size_t k, const InkRaster& 
                ? 0.0
                : static_cast<double>(r.distances[qy * r.width + qx]);
   };
-  const double minus = at(px - nx, py - ny), centre = at(px, py), plus = at(px + nx, py + ny);
+  // Ink touching only at a corner across the line is another line's (two
+  // lines a pixel apart), not this one's width.
+  const auto across = [&](int64_t sx, int64_t sy) {
+    return BareCorner(r.distances, r.width, r.height, px, py, sx, sy) ? 0.0 : at(px + sx, py + sy);
+  };
+  const double minus = across(-nx, -ny), centre = at(px, py), plus = across(nx, ny);
   const double curvature = minus - 2 * centre + plus;
   if (curvature >= 0) return p;
   const double t = std::clamp((minus - plus) / (2 * curvature), -0.5, 0.5);
@@ -137,11 +144,40 @@ PointF CutAt(PointF end, PointF d, double half, std::vector<Point>& pixels, size
 double InkBeyond(const InkRaster& r, PointF tip, PointF d, double half) {
   const double edge = 0.5 / std::max(std::fabs(d.x), std::fabs(d.y));  // a pixel's far side
   const int64_t cx = std::lround(tip.x), cy = std::lround(tip.y);
+  // The ink within two pixels that joins the tip's there, across a corner
+  // only along the line: another line passing a pixel aside, or touching
+  // it at a corner, is not this one's.
+  bool joined[5][5] = {};
+  joined[2][2] = true;
+  for (bool grew = true; grew;) {
+    grew = false;
+    for (int j = 0; j < 5; ++j) {
+      for (int i = 0; i < 5; ++i) {
+        if (joined[j][i] ||
+            !r.Ink(static_cast<double>(cx + i - 2), static_cast<double>(cy + j - 2))) {
+          continue;
+        }
+        const int64_t x = cx + i - 2, y = cy + j - 2;
+        for (int k = 0; k < 8 && !joined[j][i]; ++k) {
+          const int ni = i + kRingX[k], nj = j + kRingY[k];
+          if (ni < 0 || nj < 0 || ni >= 5 || nj >= 5 || !joined[nj][ni]) continue;
+          const bool aside = std::fabs(kRingX[k] * d.x + kRingY[k] * d.y) < 0.7 * std::sqrt(2.0);
+          if (!aside || !BareCorner(r.distances, r.width, r.height, x, y, kRingX[k], kRingY[k])) {
+            joined[j][i] = grew = true;
+          }
+        }
+      }
+    }
+  }
   double reach = 0;
-  for (int64_t y = cy - 2; y <= cy + 2; ++y) {
-    for (int64_t x = cx - 2; x <= cx + 2; ++x) {
-      if (!r.Ink(static_cast<double>(x), static_cast<double>(y))) continue;
-      const double dx = static_cast<double>(x) - tip.x, dy = static_cast<double>(y) - tip.y;
+  for (int j = 0; j < 5; ++j) {
+    for (int i = 0; i < 5; ++i) {
+      if (!joined[j][i] ||
+          !r.Ink(static_cast<double>(cx + i - 2), static_cast<double>(cy + j - 2))) {
+        continue;  // the tip's own pixel may lie on paper, a centre between two
+      }
+      const double dx = static_cast<double>(cx + i - 2) - tip.x,
+                   dy = static_cast<double>(cy + j - 2) - tip.y;
       const double along = dx * d.x + dy * d.y, across = std::fabs(dx * d.y - dy * d.x);
       if (along > 0 && across <= half + 0.5) reach = std::max(reach, along + edge);
     }

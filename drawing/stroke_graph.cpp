@@ -5,6 +5,7 @@
 #include <cmath>
 #include <numeric>
 
+#include "drawing/corner_touch.h"
 #include "drawing/distance_map.h"
 #include "drawing/ink_probe.h"
 #include "drawing/line_fit.h"
@@ -197,6 +198,12 @@ std::vector<double> PairStraightness(const StrokeGraph& g, int node, std::span<c
           s = -1;
         } else {
           s = std::max(s, -(p.d.x * q.d.x + p.d.y * q.d.y));
+          if (thin && chord > 0) {
+            // Too short a chord to measure by, but between two pairs as
+            // straight it tells the one whose ends line up from a line
+            // ending beside another (lines a pixel apart).
+            s += 0.01 * (p.d.x * ux + p.d.y * uy - (q.d.x * ux + q.d.y * uy)) / (2 * chord);
+          }
         }
       }
       straight[i * n + j] = straight[j * n + i] = s;
@@ -251,6 +258,8 @@ struct Builder {
   const uint8_t* distances;
   int64_t w, h;
   PixelBits skeleton, junction, visited;
+  PixelBits touched;             // pixels with links left out
+  std::vector<uint8_t> touches;  // those links, by the pixel's rank
   uint64_t endPixels = 0;
   uint64_t skeletonPixels = 0, junctionPixels = 0;
   uint64_t branchesAtMost = 0;    // walks from junctions and ends
@@ -264,25 +273,43 @@ struct Builder {
         h(height),
         skeleton(static_cast<uint64_t>(width * height)),
         junction(static_cast<uint64_t>(width * height)),
+        touched(static_cast<uint64_t>(width * height)),
         rows(width) {}
 
   int NodeOfJunction(uint32_t i) const { return junctionNode[junction.Rank(i)]; }
 
-  // The skeleton neighbours of pixel i.
-  int Neighbours(uint32_t i, uint32_t* out) const {
-    const int64_t y = rows.Row(i), x = i - y * w;
+  // The skeleton's neighbourhood code of pixel (x, y).
+  uint8_t CodeAt(int64_t x, int64_t y) const {
     const bool inside = x > 0 && y > 0 && x + 1 < w && y + 1 < h;
-    int n = 0;
+    uint8_t code = 0;
     for (int k = 0; k < 8; ++k) {
       const int64_t nx = x + kRingX[k], ny = y + kRingY[k];
       if (!inside && (nx < 0 || ny < 0 || nx >= w || ny >= h)) continue;
-      const uint64_t q = static_cast<uint64_t>(ny * w + nx);
-      if (skeleton.Get(q)) out[n++] = static_cast<uint32_t>(q);
+      if (skeleton.Get(static_cast<uint64_t>(ny * w + nx))) code |= static_cast<uint8_t>(1 << k);
+    }
+    return code;
+  }
+
+  // The neighbours pixel (x, y) is linked to: lines that only touch at a
+  // corner are not.
+  uint8_t LinkedCode(int64_t x, int64_t y) const {
+    const uint64_t i = static_cast<uint64_t>(y * w + x);
+    const uint8_t code = CodeAt(x, y);
+    return touched.Get(i) ? code & static_cast<uint8_t>(~touches[touched.Rank(i)]) : code;
+  }
+
+  // The skeleton neighbours pixel i is linked to.
+  int Neighbours(uint32_t i, uint32_t* out) const {
+    const int64_t y = rows.Row(i), x = i - y * w;
+    const uint8_t code = LinkedCode(x, y);
+    int n = 0;
+    for (int k = 0; k < 8; ++k) {
+      if (code & (1 << k)) out[n++] = static_cast<uint32_t>((y + kRingY[k]) * w + x + kRingX[k]);
     }
     return n;
   }
 
-  // Skeleton pixels, junctions (three neighbours or more) and ends (one or
+  // Skeleton pixels, junctions (three links or more) and ends (one or
   // none), in one pass over the rows of the byte mask.
   void FindJunctions(const GrayImage& s) {
     for (int64_t y = 0; y < s.height; ++y) {
@@ -291,11 +318,14 @@ struct Builder {
         const uint32_t i = static_cast<uint32_t>(y * w + x);
         skeleton.Set(i);
         ++skeletonPixels;
-        const int n = NeighbourCount(NeighbourCode(s, x, y));
+        const uint8_t left = TouchLinks(row[x]);
+        if (left) touched.Set(i), touches.push_back(left);
+        const int n = NeighbourCount(NeighbourCode(s, x, y) & static_cast<uint8_t>(~left));
         if (n >= 3) junction.Set(i), ++junctionPixels;
         endPixels += n <= 1;
       }
     }
+    touched.CountRanks();
     junction.CountRanks();
   }
 

@@ -6,6 +6,8 @@
 #include <new>
 #include <vector>
 
+#include "drawing/corner_touch.h"
+#include "drawing/distance_map.h"
 #include "parallel/parts.h"
 
 namespace {
@@ -92,14 +94,17 @@ struct Peeling {
   int64_t offset[8];
   RowFinder rows;
 
+  // The neighbours pixel i is linked to: lines that only touch at a corner
+  // are not.
   uint8_t CodeOf(uint32_t i) const {
+    uint8_t code = 0;
     if (m[i] & kEdge) {
       const int64_t y = rows.Row(i);
-      return NeighbourCodeAtEdge(mask, i - y * w, y);
+      code = NeighbourCodeAtEdge(mask, i - y * w, y);
+    } else {
+      for (int k = 0; k < 8; ++k) code |= static_cast<uint8_t>((m[i + offset[k]] & kInk) << k);
     }
-    uint8_t code = 0;
-    for (int k = 0; k < 8; ++k) code |= static_cast<uint8_t>((m[i + offset[k]] & kInk) << k);
-    return code;
+    return code & static_cast<uint8_t>(~TouchLinks(m[i]));
   }
 };
 
@@ -168,6 +173,8 @@ void PeelBand(Peeling& p, int64_t b, int64_t level, int64_t reach) {
 }  // namespace
 
 bool ThinToSkeleton(GrayImage& mask, const uint8_t* distances, int threads) {
+  // Lines that only touch at a corner are thinned as two.
+  MarkCornerTouches(mask, distances, threads);
   const int64_t w = mask.width;
   uint8_t* m = mask.pixels.get();
   // Ink pixels sorted by band of rows, then by distance (a counting sort).
@@ -245,6 +252,6 @@ bool ThinToSkeleton(GrayImage& mask, const uint8_t* distances, int threads) {
                   [&](int64_t k, int64_t, int64_t) { PeelBand(p, 2 * k + parity, level, reach); });
     }
   }
-  for (uint64_t k = 0; k < start.back(); ++k) m[p.order[k]] &= kInk;
+  for (uint64_t k = 0; k < start.back(); ++k) m[p.order[k]] &= kInk | kTouchBits;
   return true;
 }

@@ -39,7 +39,9 @@ int NeighbourCount(uint8_t code);
 // Returns how many were filled.
 int64_t FillNotchTips(GrayImage& mask);
 
-// mask: 1 ink, 0 paper; afterwards 1 marks the skeleton. distances: the
+// mask: 1 ink, 0 paper; afterwards bit 0 marks the skeleton, and bits 4
+// to 7 its links to lines it only touches (corner_touch.h), which the
+// thinning leaves out. distances: the
 // chamfer map of the mask. Returns false when memory runs out. The same
 // skeleton on any number of threads.
 // Time linear in the pixels; memory 4 bytes an ink pixel.

@@ -319,6 +319,52 @@ TEST(Drawing, StrokesTiedByAShortBarKeepTheirLines) {
   EXPECT_EQ(broken, 0);
 }
 
+// Two aliased lines of one pixel, a pixel or so of paper apart, at any
+// slant: their stairs touch corner to corner, often all along, and at
+// their ends one line's last pixel may touch the other's. Each line is a
+// stroke of its own from end to end, on its line.
+TEST(Drawing, AliasedLinesAPixelApartStayTwoLines) {
+  std::mt19937 random(20261211);
+  std::uniform_real_distribution<double> unit(0, 1);
+  int broken = 0;
+  for (int k = 0; k < 300; ++k) {
+    const double angle = unit(random) * M_PI, gap = 2.1 + 0.6 * unit(random);
+    const double cx = 40 + unit(random), cy = 40 + unit(random), ux = std::cos(angle),
+                 uy = std::sin(angle);
+    std::vector<Segment> lines;
+    for (const double side : {-gap / 2, gap / 2}) {
+      const double ox = cx - uy * side, oy = cy + ux * side;
+      const double from = 24 + 6 * unit(random), to = 24 + 6 * unit(random);
+      lines.push_back({ox - from * ux, oy - from * uy, ox + to * ux, oy + to * uy});
+    }
+    // Within half a pixel of a line, and a little more where it steps.
+    const Drawing d = Vectorize(Paint(81, 81, [&](int x, int y) {
+      return Distance(x, y, lines[0]) <= 0.53 || Distance(x, y, lines[1]) <= 0.53;
+    }));
+    int whole = 0;
+    for (const Stroke& stroke : d.strokes) {
+      const DrawnPoint p = d.Points(stroke).front(), q = d.Points(stroke).back();
+      for (const Segment& s : lines) {
+        // An aliased line's last pixel lies up to a pixel short of its end.
+        const auto near = [](const DrawnPoint& a, double x, double y) {
+          return std::hypot(a.x - x, a.y - y) <= 1.5;
+        };
+        const bool ends = (near(p, s.ax, s.ay) && near(q, s.bx, s.by)) ||
+                          (near(q, s.ax, s.ay) && near(p, s.bx, s.by));
+        whole += ends && Worst(d, stroke, {s}) <= 1;
+      }
+    }
+    if (d.strokes.size() != 2 || whole != 2) {
+      ++broken;
+      ADD_FAILURE() << "case " << k << ": lines from " << lines[0].ax << "," << lines[0].ay
+                    << " to " << lines[0].bx << "," << lines[0].by << " and from " << lines[1].ax
+                    << "," << lines[1].ay << " to " << lines[1].bx << "," << lines[1].by << ": "
+                    << d.strokes.size() << " strokes, " << whole << " lines whole";
+    }
+  }
+  EXPECT_EQ(broken, 0);
+}
+
 // Two 1 px lines two pixels apart that step aside together, as two
 // near-parallel lines do: their stairs touch corner to corner, and from the
 // middle of that node a line crossing over to the other runs straight
