@@ -39,8 +39,11 @@ PointF CentredThin(const std::vector<Point>& pixels, size_t k, const InkRaster& 
   };
   // Ink touching only at a corner across the line is another line's (two
   // lines a pixel apart), not this one's width.
+  const bool diagonal = nx != 0 && ny != 0;
   const auto across = [&](int64_t sx, int64_t sy) {
-    return BareCorner(r.distances, r.width, r.height, px, py, sx, sy) ? 0.0 : at(px + sx, py + sy);
+    return diagonal && BareCorner(r.distances, r.width, r.height, px, py, sx, sy)
+               ? 0.0
+               : at(px + sx, py + sy);
   };
   const double minus = across(-nx, -ny), centre = at(px, py), plus = across(nx, ny);
   const double curvature = minus - 2 * centre + plus;

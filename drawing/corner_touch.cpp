@@ -48,22 +48,16 @@ struct Pixel {
 
 // The ink as the distances hold it, and the marks so far.
 struct Ink {
+  const GrayImage& mask;  // bit 0 the ink, bits 4 to 7 the marks
   const uint8_t* distances;
-  const uint8_t* marks;
   int64_t w, h;
 
   bool At(int64_t x, int64_t y) const {
     return x >= 0 && y >= 0 && x < w && y < h && distances[y * w + x] != 0;
   }
-  uint8_t Code(Pixel p) const {
-    uint8_t code = 0;
-    for (int k = 0; k < 8; ++k) {
-      if (At(p.x + kRingX[k], p.y + kRingY[k])) code |= static_cast<uint8_t>(1 << k);
-    }
-    return code;
-  }
+  uint8_t Code(Pixel p) const { return NeighbourCode(mask, p.x, p.y); }
   // The surest touches marked at p, as ring bits.
-  uint8_t Marked(Pixel p) const { return TouchLinks(marks[p.y * w + p.x]); }
+  uint8_t Marked(Pixel p) const { return TouchLinks(mask.Row(p.y)[p.x]); }
 };
 
 int64_t Distance2(Pixel a, Pixel b) {
@@ -185,6 +179,19 @@ bool LineThrough(const Ink& ink, Pixel at, uint8_t code, Pixel skip, int64_t& dx
   return false;
 }
 
+// Whether a corner link whose ends' other neighbours are pCode and qCode
+// may be a touch where a line ends, before the walks: both on lines
+// through them is the grain's to say; an end with no other neighbour is
+// a speck's; a line's own step has its two neighbours on opposite sides.
+bool MayEndTouch(uint8_t pCode, uint8_t qCode) {
+  if ((kThrough[pCode] && kThrough[qCode]) || pCode == 0 || qCode == 0) return false;
+  if (std::popcount(pCode) == 1 && std::popcount(qCode) == 1) {
+    const int a = std::countr_zero(pCode), b = std::countr_zero(qCode);
+    if (kRingX[a] * kRingX[b] + kRingY[a] * kRingY[b] < 0) return false;
+  }
+  return true;
+}
+
 // Whether the corner link from p (ink code pInk) in ring direction k, no
 // surest touch, is a touch where a line ends. The surest touches of each
 // end are set aside first (a line's pixel touching another seems to go on
@@ -200,15 +207,10 @@ bool EndTouch(const Ink& ink, Pixel p, uint8_t pInk, int k) {
   const uint8_t there = static_cast<uint8_t>(1 << k),
                 back = static_cast<uint8_t>(1 << ((k + 4) % 8));
   uint8_t pCode = pInk & ~there, qCode = qInk & ~back;
-  if (kThrough[pCode] && kThrough[qCode]) return false;  // the grain's
+  if (!MayEndTouch(pCode, qCode)) return false;
   pCode &= ~ink.Marked(p);
   qCode &= ~ink.Marked(q);
-  if (pCode == 0 || qCode == 0) return false;
-  if (std::popcount(pCode) == 1 && std::popcount(qCode) == 1) {
-    // A line's own step: its neighbours lie on opposite sides, at once.
-    const int a = std::countr_zero(pCode), b = std::countr_zero(qCode);
-    if (kRingX[a] * kRingX[b] + kRingY[a] * kRingY[b] < 0) return false;
-  }
+  if (!MayEndTouch(pCode, qCode)) return false;
   // Side by side, the ink runs one way (round a small ring, or where a
   // line ends on a thick one, it would not).
   if (!GrainAt(ink, p, kRingX[k], kRingY[k]).oneWay) return false;
@@ -242,16 +244,22 @@ uint8_t AsMarks(uint8_t ring) {
       ((ring >> 1 & 1) | (ring >> 2 & 2) | (ring >> 3 & 4) | (ring >> 4 & 8)) << kTouchShift);
 }
 
+// The links each is looked at from: south-west and south-east.
+constexpr int kDown[2] = {5, 7};
+constexpr uint8_t kDownBits = 1 << 5 | 1 << 7;
+
 // Calls f(p, code) for each ink pixel beside paper (at a straight step's
-// distance) with a bare corner link, rows [top, bottom).
+// distance) with a bare corner link down, rows [top, bottom).
 template <class F>
-void ForEachBareCorner(const Ink& ink, const GrayImage& mask, int64_t top, int64_t bottom, F f) {
+void ForEachBareCorner(const GrayImage& mask, const uint8_t* distances, int64_t top, int64_t bottom,
+                       F f) {
+  const int64_t w = mask.width;
   for (int64_t y = top; y < bottom; ++y) {
     const uint8_t* row = mask.Row(y);
-    for (int64_t x = SkipZeros(row, 0, ink.w); x < ink.w; x = SkipZeros(row, x + 1, ink.w)) {
-      if (ink.distances[y * ink.w + x] != kStraightStep) continue;
-      const uint8_t code = ink.Code({x, y});
-      if (kBareCorners[code] != 0) f(Pixel{x, y}, code);
+    for (int64_t x = SkipZeros(row, 0, w); x < w; x = SkipZeros(row, x + 1, w)) {
+      if (distances[y * w + x] != kStraightStep) continue;
+      const uint8_t code = NeighbourCode(mask, x, y);
+      if (kBareCorners[code] & kDownBits) f(Pixel{x, y}, code);
     }
   }
 }
@@ -259,61 +267,52 @@ void ForEachBareCorner(const Ink& ink, const GrayImage& mask, int64_t top, int64
 }  // namespace
 
 void MarkCornerTouches(GrayImage& mask, const uint8_t* distances, int threads) {
-  const Ink ink{distances, mask.pixels.get(), mask.width, mask.height};
+  const Ink ink{mask, distances, mask.width, mask.height};
   uint8_t* m = mask.pixels.get();
   const int64_t w = mask.width,
                 parts = std::max<int64_t>(1, std::min<int64_t>(mask.height, 8 * threads));
-  // Each link once, from its upper pixel (south-west and south-east; the
-  // rules are the same seen from either end), then marked at the lower.
-  constexpr int kDown[2] = {5, 7};
-  const auto mirror = [&] {
-    ForEachPart(mask.height, parts, threads, [&](int64_t, int64_t top, int64_t bottom) {
-      for (int64_t y = std::max<int64_t>(top, 1); y < bottom; ++y) {
-        for (int64_t x = 0; x < w; ++x) {
-          uint8_t& byte = m[y * w + x];
-          if (!(byte & 1)) continue;
-          const uint8_t up = static_cast<uint8_t>(
-              (x + 1 < w && (TouchLinks(m[(y - 1) * w + x + 1]) & 1 << 5) ? 1 << 1 : 0) |
-              (x > 0 && (TouchLinks(m[(y - 1) * w + x - 1]) & 1 << 7) ? 1 << 3 : 0));
-          byte |= AsMarks(up);
-        }
+  // Each link is looked at once, from its upper pixel (the rules are the
+  // same seen from either end), and the touches found are marked at both
+  // ends once all are found: what each finds never depends on another's
+  // marks of the same kind.
+  std::vector<std::vector<std::pair<int64_t, int>>> found(static_cast<size_t>(parts));
+  const auto mark = [&] {
+    for (auto& list : found) {
+      for (const auto& [i, k] : list) {
+        m[i] |= AsMarks(static_cast<uint8_t>(1 << k));
+        m[i + kRingY[k] * w + kRingX[k]] |= AsMarks(static_cast<uint8_t>(1 << ((k + 4) % 8)));
       }
-    });
+      list.clear();
+    }
   };
-  // The surest first, from the ink alone.
-  ForEachPart(mask.height, parts, threads, [&](int64_t, int64_t top, int64_t bottom) {
-    ForEachBareCorner(ink, mask, top, bottom, [&](Pixel p, uint8_t code) {
-      uint8_t touches = 0;
-      for (const int k : kDown) {
-        if (GrainTouch(ink, p, code, k)) touches |= static_cast<uint8_t>(1 << k);
-      }
-      m[p.y * w + p.x] |= AsMarks(touches);
-    });
-  });
-  mirror();
-  // Then where lines end, on those marks; set once all are found.
-  std::vector<std::vector<std::pair<int64_t, uint8_t>>> found(static_cast<size_t>(parts));
+  // The surest first, from the ink alone; the links that may yet be
+  // touches where lines end are kept for the second look, on those marks
+  // (index * 8 + direction).
+  std::vector<std::vector<uint64_t>> maybe(static_cast<size_t>(parts));
   ForEachPart(mask.height, parts, threads, [&](int64_t part, int64_t top, int64_t bottom) {
-    ForEachBareCorner(ink, mask, top, bottom, [&](Pixel p, uint8_t code) {
-      uint8_t touches = 0;
+    ForEachBareCorner(mask, distances, top, bottom, [&](Pixel p, uint8_t code) {
+      const int64_t i = p.y * w + p.x;
       for (const int k : kDown) {
-        const uint8_t bit = static_cast<uint8_t>(1 << k);
-        if ((kBareCorners[code] & bit) && !(ink.Marked(p) & bit) && EndTouch(ink, p, code, k)) {
-          touches |= bit;
+        if (!(kBareCorners[code] & 1 << k)) continue;
+        if (GrainTouch(ink, p, code, k)) {
+          found[static_cast<size_t>(part)].push_back({i, k});
+        } else if (MayEndTouch(code & ~(1 << k), ink.Code({p.x + kRingX[k], p.y + kRingY[k]}) &
+                                                     ~(1 << ((k + 4) % 8)))) {
+          maybe[static_cast<size_t>(part)].push_back(static_cast<uint64_t>(i) * 8 + k);
         }
       }
-      if (touches) found[static_cast<size_t>(part)].push_back({p.y * w + p.x, AsMarks(touches)});
     });
   });
-  for (const auto& list : found) {
-    for (const auto& [i, marks] : list) m[i] |= marks;
-  }
-  mirror();
-}
-
-bool BareCorner(const uint8_t* distances, int64_t width, int64_t height, int64_t x, int64_t y,
-                int64_t dx, int64_t dy) {
-  if (x + dx < 0 || y + dy < 0 || x + dx >= width || y + dy >= height) return false;
-  return distances[(y + dy) * width + x + dx] != 0 && distances[y * width + x + dx] == 0 &&
-         distances[(y + dy) * width + x] == 0;
+  mark();
+  ForEachPart(parts, parts, threads, [&](int64_t part, int64_t, int64_t) {
+    for (const uint64_t link : maybe[static_cast<size_t>(part)]) {
+      const int64_t i = static_cast<int64_t>(link / 8);
+      const int k = static_cast<int>(link % 8);
+      const Pixel p{i % w, i / w};
+      if (!(ink.Marked(p) & 1 << k) && EndTouch(ink, p, ink.Code(p), k)) {
+        found[static_cast<size_t>(part)].push_back({i, k});
+      }
+    }
+  });
+  mark();
 }

@@ -31,5 +31,9 @@ void MarkCornerTouches(GrayImage& mask, const uint8_t* distances, int threads = 
 // Whether ink pixel (x, y)'s diagonal neighbour by (dx, dy) only touches
 // it at a corner: the two pixels beside the link are paper. distances:
 // nonzero on ink.
-bool BareCorner(const uint8_t* distances, int64_t width, int64_t height, int64_t x, int64_t y,
-                int64_t dx, int64_t dy);
+inline bool BareCorner(const uint8_t* distances, int64_t width, int64_t height, int64_t x,
+                       int64_t y, int64_t dx, int64_t dy) {
+  if (x + dx < 0 || y + dy < 0 || x + dx >= width || y + dy >= height) return false;
+  return distances[(y + dy) * width + x + dx] != 0 && distances[y * width + x + dx] == 0 &&
+         distances[(y + dy) * width + x] == 0;
+}

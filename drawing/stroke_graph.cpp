@@ -278,33 +278,17 @@ struct Builder {
 
   int NodeOfJunction(uint32_t i) const { return junctionNode[junction.Rank(i)]; }
 
-  // The skeleton's neighbourhood code of pixel (x, y).
-  uint8_t CodeAt(int64_t x, int64_t y) const {
-    const bool inside = x > 0 && y > 0 && x + 1 < w && y + 1 < h;
-    uint8_t code = 0;
-    for (int k = 0; k < 8; ++k) {
-      const int64_t nx = x + kRingX[k], ny = y + kRingY[k];
-      if (!inside && (nx < 0 || ny < 0 || nx >= w || ny >= h)) continue;
-      if (skeleton.Get(static_cast<uint64_t>(ny * w + nx))) code |= static_cast<uint8_t>(1 << k);
-    }
-    return code;
-  }
-
-  // The neighbours pixel (x, y) is linked to: lines that only touch at a
-  // corner are not.
-  uint8_t LinkedCode(int64_t x, int64_t y) const {
-    const uint64_t i = static_cast<uint64_t>(y * w + x);
-    const uint8_t code = CodeAt(x, y);
-    return touched.Get(i) ? code & static_cast<uint8_t>(~touches[touched.Rank(i)]) : code;
-  }
-
   // The skeleton neighbours pixel i is linked to.
   int Neighbours(uint32_t i, uint32_t* out) const {
     const int64_t y = rows.Row(i), x = i - y * w;
-    const uint8_t code = LinkedCode(x, y);
+    const bool inside = x > 0 && y > 0 && x + 1 < w && y + 1 < h;
+    const uint8_t left = touches.empty() || !touched.Get(i) ? 0 : touches[touched.Rank(i)];
     int n = 0;
     for (int k = 0; k < 8; ++k) {
-      if (code & (1 << k)) out[n++] = static_cast<uint32_t>((y + kRingY[k]) * w + x + kRingX[k]);
+      const int64_t nx = x + kRingX[k], ny = y + kRingY[k];
+      if ((!inside && (nx < 0 || ny < 0 || nx >= w || ny >= h)) || (left >> k & 1)) continue;
+      const uint64_t q = static_cast<uint64_t>(ny * w + nx);
+      if (skeleton.Get(q)) out[n++] = static_cast<uint32_t>(q);
     }
     return n;
   }
