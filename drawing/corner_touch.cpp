@@ -159,6 +159,13 @@ bool Alongside(int64_t ax, int64_t ay, int64_t bx, int64_t by, bool either) {
   return lengths > 0 && (either ? std::fabs(dot) : dot) >= 0.866 * lengths;
 }
 
+// Whether the link (lx, ly) lies more than 45 degrees off the direction
+// (dx, dy), either way.
+bool Across(int64_t lx, int64_t ly, int64_t dx, int64_t dy) {
+  const int64_t along = lx * dx + ly * dy;
+  return 2 * along * along < (lx * lx + ly * ly) * (dx * dx + dy * dy);
+}
+
 // The direction of the line through `at`, from four pixels down either
 // side of it (`code`: its neighbours but the link's other end, `skip`);
 // false where no two of its neighbours lie 135 degrees apart or more.
@@ -221,20 +228,22 @@ bool EndTouch(const Ink& ink, Pixel p, uint8_t pInk, int k) {
     const Pixel end = pEnds ? p : q, side = pEnds ? q : p;
     int64_t dx = 0, dy = 0;
     LineThrough(ink, side, pEnds ? qCode : pCode, end, dx, dy);
-    // More than 45 degrees off that line: along it, the link is the
-    // line's own step.
+    // The link crosses that line, and the ending one, more than 45
+    // degrees off each: along either, it is a line's own step (into a
+    // crossing at a narrow angle, the ending line's).
     const int64_t lx = end.x - side.x, ly = end.y - side.y;
-    const int64_t along = lx * dx + ly * dy;
-    if (2 * along * along >= (lx * lx + ly * ly) * (dx * dx + dy * dy)) return false;
+    if (!Across(lx, ly, dx, dy)) return false;
     bool straight;
     const Pixel behind = WalkAway(ink, end, end, side, side, &straight);
-    return straight && Alongside(end.x - behind.x, end.y - behind.y, dx, dy, true);
+    return straight && Across(lx, ly, end.x - behind.x, end.y - behind.y) &&
+           Alongside(end.x - behind.x, end.y - behind.y, dx, dy, true);
   }
-  // Both end their lines here.
+  // Both end their lines here, and the link crosses both.
   bool pStraight, qStraight;
   const Pixel pEnd = WalkAway(ink, p, p, q, q, &pStraight);
   const Pixel qEnd = WalkAway(ink, q, q, p, p, &qStraight);
-  return pStraight && qStraight &&
+  return pStraight && qStraight && Across(kRingX[k], kRingY[k], p.x - pEnd.x, p.y - pEnd.y) &&
+         Across(kRingX[k], kRingY[k], q.x - qEnd.x, q.y - qEnd.y) &&
          Alongside(p.x - pEnd.x, p.y - pEnd.y, q.x - qEnd.x, q.y - qEnd.y, false);
 }
 
