@@ -46,7 +46,8 @@ struct Pixel {
   int64_t x, y;
 };
 
-// The ink as the distances hold it, and the marks so far.
+// The ink, in the mask (bit 0) and the distances (nonzero), and the marks
+// so far (the mask's bits 4 to 7).
 struct Ink {
   const GrayImage& mask;  // bit 0 the ink, bits 4 to 7 the marks
   const uint8_t* distances;
@@ -80,9 +81,10 @@ Grain GrainAt(const Ink& ink, Pixel p, int64_t dx, int64_t dy) {
   int64_t n = 0, sx = 0, sy = 0, sxx = 0, syy = 0, sxy = 0;
   const bool inside = left >= 0 && top >= 0 && left + 12 <= ink.w && top + 12 <= ink.h;
   for (int64_t y = 0; y < 12; ++y) {
-    const uint8_t* row = ink.distances + (top + y) * ink.w + left;
     for (int64_t x = 0; x < 12; ++x) {
-      if (inside ? row[x] == 0 : !ink.At(left + x, top + y)) continue;
+      const bool here =
+          inside ? ink.distances[(top + y) * ink.w + left + x] != 0 : ink.At(left + x, top + y);
+      if (!here) continue;
       n += 1, sx += x, sy += y, sxx += x * x, syy += y * y, sxy += x * y;
     }
   }
