@@ -150,16 +150,19 @@ double InkBeyond(const InkRaster& r, PointF tip, PointF d, double half) {
   // The ink within two pixels that joins the tip's there, across a corner
   // only along the line: another line passing a pixel aside, or touching
   // it at a corner, is not this one's.
+  bool ink[5][5];
+  for (int j = 0; j < 5; ++j) {
+    for (int i = 0; i < 5; ++i) {
+      ink[j][i] = r.Ink(static_cast<double>(cx + i - 2), static_cast<double>(cy + j - 2));
+    }
+  }
   bool joined[5][5] = {};
   joined[2][2] = true;
   for (bool grew = true; grew;) {
     grew = false;
     for (int j = 0; j < 5; ++j) {
       for (int i = 0; i < 5; ++i) {
-        if (joined[j][i] ||
-            !r.Ink(static_cast<double>(cx + i - 2), static_cast<double>(cy + j - 2))) {
-          continue;
-        }
+        if (joined[j][i] || !ink[j][i]) continue;
         const int64_t x = cx + i - 2, y = cy + j - 2;
         for (int k = 0; k < 8 && !joined[j][i]; ++k) {
           const int ni = i + kRingX[k], nj = j + kRingY[k];
@@ -175,10 +178,8 @@ double InkBeyond(const InkRaster& r, PointF tip, PointF d, double half) {
   double reach = 0;
   for (int j = 0; j < 5; ++j) {
     for (int i = 0; i < 5; ++i) {
-      if (!joined[j][i] ||
-          !r.Ink(static_cast<double>(cx + i - 2), static_cast<double>(cy + j - 2))) {
-        continue;  // the tip's own pixel may lie on paper, a centre between two
-      }
+      // The tip's own pixel may lie on paper, a centre between two.
+      if (!joined[j][i] || !ink[j][i]) continue;
       const double dx = static_cast<double>(cx + i - 2) - tip.x,
                    dy = static_cast<double>(cy + j - 2) - tip.y;
       const double along = dx * d.x + dy * d.y, across = std::fabs(dx * d.y - dy * d.x);

@@ -25,17 +25,23 @@ constexpr std::array<uint8_t, 256> kBareCorners = [] {
   return t;
 }();
 
+// Whether ring neighbours a and b lie 135 degrees apart or more, as seen
+// from the middle pixel: a line may run through it by them.
+constexpr bool Opposite(int a, int b) {
+  const int dot = kRingX[a] * kRingX[b] + kRingY[a] * kRingY[b];
+  const int la = kRingX[a] * kRingX[a] + kRingY[a] * kRingY[a];
+  const int lb = kRingX[b] * kRingX[b] + kRingY[b] * kRingY[b];
+  return dot < 0 && 2 * dot * dot >= la * lb;
+}
+
 // Per code: whether a line runs through the middle pixel, two of its
-// pixels lying 135 degrees apart or more as seen from it.
+// pixels lying opposite.
 constexpr std::array<bool, 256> kThrough = [] {
   std::array<bool, 256> t{};
   for (int c = 0; c < 256; ++c) {
     for (int a = 0; a < 8; ++a) {
       for (int b = a + 1; b < 8; ++b) {
-        const int dot = kRingX[a] * kRingX[b] + kRingY[a] * kRingY[b];
-        const int la = kRingX[a] * kRingX[a] + kRingY[a] * kRingY[a];
-        const int lb = kRingX[b] * kRingX[b] + kRingY[b] * kRingY[b];
-        if ((c >> a & 1) && (c >> b & 1) && dot < 0 && 2 * dot * dot >= la * lb) t[c] = true;
+        if ((c >> a & 1) && (c >> b & 1) && Opposite(a, b)) t[c] = true;
       }
     }
   }
@@ -174,11 +180,7 @@ bool Across(int64_t lx, int64_t ly, int64_t dx, int64_t dy) {
 bool LineThrough(const Ink& ink, Pixel at, uint8_t code, Pixel skip, int64_t& dx, int64_t& dy) {
   for (int a = 0; a < 8; ++a) {
     for (int b = a + 1; b < 8; ++b) {
-      if (!(code >> a & 1) || !(code >> b & 1)) continue;
-      const int dot = kRingX[a] * kRingX[b] + kRingY[a] * kRingY[b];
-      const int la = kRingX[a] * kRingX[a] + kRingY[a] * kRingY[a];
-      const int lb = kRingX[b] * kRingX[b] + kRingY[b] * kRingY[b];
-      if (dot >= 0 || 2 * dot * dot < la * lb) continue;  // under 135 degrees apart
+      if (!(code >> a & 1) || !(code >> b & 1) || !Opposite(a, b)) continue;
       const Pixel one = WalkAway(ink, {at.x + kRingX[a], at.y + kRingY[a]}, at, at, skip);
       const Pixel two = WalkAway(ink, {at.x + kRingX[b], at.y + kRingY[b]}, at, at, skip);
       dx = one.x - two.x, dy = one.y - two.y;
