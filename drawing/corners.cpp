@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 #include "drawing/fixed_point.h"
 #include "drawing/line_fit.h"
@@ -74,17 +75,31 @@ bool InkBetween(const InkRaster& r, PointF p, PointF q) {
 // both arms straight, crossing at a fair angle, and their crossing on ink
 // a whole half width inside it, as the centre of a round join is. Where a
 // curve's arms cross lies off its centreline, nearer the edge.
-bool CornerVertex(const std::vector<Point>& points, size_t k, Reach reach, const InkRaster& r,
-                  int scale, PointF& vertex) {
-  const FittedLine a = ArmFit(points, k - reach.far, k - reach.near + 1, scale);
-  const FittedLine b = ArmFit(points, k + reach.near, k + reach.far + 1, scale);
+bool CornerVertex(const std::vector<Point>& points, size_t begin, size_t end, size_t k, Reach reach,
+                  const InkRaster& r, int scale, PointF& vertex) {
+  // Each arm's line over twice the span where the points run on straight
+  // that far: over one span, their centring a tenth of a pixel to and fro
+  // turns the line by a degree or two, and at an acute corner its crossing
+  // with the other moves a pixel or two.
+  const auto fit = [&](size_t room, auto line) {
+    const size_t twice = 2 * reach.far - reach.near;
+    if (room >= twice) {
+      const FittedLine longer = line(twice);
+      if (longer.spread <= kArmSpread) return std::pair{longer, twice};
+    }
+    return std::pair{line(reach.far), reach.far};
+  };
+  const auto [a, aFar] = fit(
+      k - begin, [&](size_t far) { return ArmFit(points, k - far, k - reach.near + 1, scale); });
+  const auto [b, bFar] = fit(
+      end - 1 - k, [&](size_t far) { return ArmFit(points, k + reach.near, k + far + 1, scale); });
   if (a.spread > kArmSpread || b.spread > kArmSpread) return false;
   // Arm a runs into the corner, arm b out of it.
   PointF ua = a.direction, ub = b.direction;
-  const PointF aFrom = FromFixed(points[k - reach.far], scale),
+  const PointF aFrom = FromFixed(points[k - aFar], scale),
                aTo = FromFixed(points[k - reach.near], scale);
   const PointF bFrom = FromFixed(points[k + reach.near], scale),
-               bTo = FromFixed(points[k + reach.far], scale);
+               bTo = FromFixed(points[k + bFar], scale);
   if ((aTo.x - aFrom.x) * ua.x + (aTo.y - aFrom.y) * ua.y < 0) ua = {-ua.x, -ua.y};
   if ((bTo.x - bFrom.x) * ub.x + (bTo.y - bFrom.y) * ub.y < 0) ub = {-ub.x, -ub.y};
   const double cross = ua.x * ub.y - ua.y * ub.x;
@@ -109,13 +124,17 @@ bool CornerVertex(const std::vector<Point>& points, size_t k, Reach reach, const
   const double radiusB = HalfWidth(r, b.centre, ub, limit);
   const double radius = (radiusA + radiusB) / 2;
   if (std::fabs(radiusA - radiusB) > 1 + 0.2 * radius) return false;
-  // The ink reaches the radius round the vertex, less what the arms' fits
-  // and the outline's rounding may miss it by: a pixel, or a fifth.
+  // The ink reaches the radius round the vertex, less what the outline's
+  // rounding may miss it by (a pixel, or a fifth) and what the arms' fits
+  // do: each up to half a pixel off (the centring of an aliased edge)
+  // moves their crossing along the bisector by that over the sine of half
+  // the corner's angle.
+  const double sineHalf = std::sqrt((1 + (ua.x * ub.x + ua.y * ub.y)) / 2);
+  const double slack = std::max(1.0, 0.2 * radius) + 0.5 / std::max(sineHalf, 0.1);
   constexpr int kRays = 16;
   for (int i = 0; i < kRays; ++i) {
     const double angle = 2 * M_PI * i / kRays;
-    if (InkAhead(r, v.x, v.y, std::cos(angle), std::sin(angle), radius + 1) <
-        radius - std::max(1.0, 0.2 * radius)) {
+    if (InkAhead(r, v.x, v.y, std::cos(angle), std::sin(angle), radius + 1) < radius - slack) {
       return false;
     }
   }
@@ -151,7 +170,7 @@ void RestoreCorners(std::vector<Point>& points, size_t begin, double radius, con
       if (c < least) least = c, sharpest = j;
     }
     PointF v;
-    if (CornerVertex(points, sharpest, reach, r, scale, v)) {
+    if (CornerVertex(points, begin, end, sharpest, reach, r, scale, v)) {
       corners.push_back({sharpest - reach.near + 1, sharpest + reach.near, ToFixed(v, scale)});
       k = sharpest + reach.near + reach.far;  // the next corner's arms clear of this one
     } else {

@@ -142,7 +142,11 @@ double JunctionReach(const StrokeGraph& g, int node, std::span<const int> ends,
                                   std::max(SineBetween(arms[i], arms[j]), kSharpest));
     }
   }
-  return reach;
+  // A node moved to a sharp corner's vertex: the arms' skeletons still
+  // bend towards the junction their inks made, up to two pixels past it
+  // (where the inks part, the paper between them shows only once it is
+  // about a pixel wide).
+  return std::max(reach, g.nodes[node].moved + 2.0);
 }
 
 namespace {
@@ -508,6 +512,14 @@ void AddToNode(Node& node, std::span<const uint32_t> pixels, int64_t width) {
   }
 }
 
+// Moves a junction to a sharp corner's vertex, on both arms' lines.
+void MoveToVertex(Node& n, double x, double y) {
+  const double far = std::ceil(std::hypot(x - n.X(), y - n.Y()));
+  n.moved = static_cast<uint8_t>(std::clamp(far, 1.0, 255.0));
+  n.sumX = x * static_cast<double>(n.pixels);
+  n.sumY = y * static_cast<double>(n.pixels);
+}
+
 // The vertex of a sharp corner: a spur from the junction where the two
 // arms meet at an angle runs out into the round outer join; the arms'
 // centrelines meet the stroke's half width back from the ink's end along
@@ -524,9 +536,7 @@ void RestoreVertex(StrokeGraph& g, const Branch& spur, int node, const uint8_t* 
   // Ink beyond the tip pixel along the same line, then back by the radius.
   const double beyond = static_cast<double>(distances[tip]) / kStraightStep - 0.5;
   const double along = std::max(0.0, length + beyond - armRadius + 0.5);
-  const double x = n.X() + along * dx, y = n.Y() + along * dy;
-  n.sumX = x * static_cast<double>(n.pixels);
-  n.sumY = y * static_cast<double>(n.pixels);
+  MoveToVertex(n, n.X() + along * dx, n.Y() + along * dy);
 }
 
 // Whether a branch from a junction to a free end is an arm of its own:
@@ -575,23 +585,42 @@ bool LinesCross(const FittedLine& p, const FittedLine& q, double& vx, double& vy
   return true;
 }
 
-// Where two straight arms' lines cross, fitted from one to two of the
-// node's widths out and ten pixels more (nearer, each bends towards the
-// other): the vertex of a sharp corner, more surely than the spur, whose
-// tip the thinning leaves anywhere in the round outer join of a thick
-// stroke. An arm that ends sooner (a thick corner's short leg up to its
-// free end) is fitted as far as it goes, over ten pixels at least: without
-// its vertex, a thick acute corner was put at the spur's tip, several
-// pixels inside it. False where an arm curves or is short, the lines run
-// near parallel, or they cross off the ink.
+// Where two straight arms' lines cross, fitted from one of the node's
+// widths out (nearer, each bends towards the other) to two widths and ten
+// pixels more, and on to four widths and twenty pixels where the arm
+// stays straight: the vertex of a sharp corner, more surely than the
+// spur, whose tip the thinning leaves anywhere in the round outer join of
+// a thick stroke. The skeleton's steps turn a line fitted over a few
+// pixels by degrees, and at an acute corner its crossing with the other
+// moves pixels. An arm that ends sooner (a thick corner's short leg up to
+// its free end) is fitted as far as it goes, over ten pixels at least:
+// without its vertex, a thick acute corner was put at the spur's tip,
+// several pixels inside it. False where an arm curves or is short, the
+// lines run near parallel, or they cross off the ink.
 bool ArmsCrossing(const StrokeGraph& g, int node, int a, int b, const uint8_t* distances,
                   int64_t width, int64_t height, double& vx, double& vy) {
   const double radius = std::max(1.0, g.nodes[node].Radius());
   const auto near = static_cast<size_t>(std::lround(2 * radius)),
-             far = static_cast<size_t>(std::lround(4 * radius)) + 10;
+             least = static_cast<size_t>(std::lround(4 * radius)) + 10,
+             far = static_cast<size_t>(std::lround(8 * radius)) + 20;
+  // Straight out to `least` (a curve is straight over a few pixels), or
+  // as far as it goes; then as much farther towards `far` as it stays
+  // straight: found by halving, a straight stretch staying straight when
+  // shortened. O(far log far).
   const auto fit = [&](int end, size_t from, size_t to, FittedLine& line) {
-    to = std::min<size_t>(to, g.branches[end / 2].count - 1);
-    return to >= from + 10 && ArmLine(g, end, from, to, width, line);
+    const size_t last = g.branches[end / 2].count - 1;
+    size_t straight = std::min(least, last), bent = std::min(to, last) + 1;
+    if (straight < from + 10 || !ArmLine(g, end, from, straight, width, line)) return false;
+    while (bent - straight > 1) {
+      const size_t middle = straight + (bent - straight) / 2;
+      FittedLine longer;
+      if (ArmLine(g, end, from, middle, width, longer)) {
+        straight = middle, line = longer;
+      } else {
+        bent = middle;
+      }
+    }
+    return true;
   };
   FittedLine p, q;
   if (!fit(a, near, far, p) || !fit(b, near, far, q)) return false;
@@ -615,8 +644,15 @@ bool TurnIsCorner(const StrokeGraph& g, int node, std::span<const int> ends, dou
   double vx, vy;
   if (!LinesCross(p, q, vx, vy)) return false;  // legs side by side
   // A pixel off is allowed: at a sharp corner the lines, fitted to the
-  // skeleton's steps, may cross a little beyond its vertex.
-  return InkNear(InkRaster{width, height, distances}, vx, vy);
+  // skeleton's steps, may cross a little beyond its vertex. Each up to
+  // half a pixel off, their crossing moves along the bisector by that over
+  // the sine of half the corner's angle: beyond a pixel, as far back in.
+  const PointF a = Unit(p.centre.x - vx, p.centre.y - vy),
+               b = Unit(q.centre.x - vx, q.centre.y - vy);
+  const double sineHalf = std::sqrt(std::max(0.0, (1 - (a.x * b.x + a.y * b.y)) / 2));
+  const PointF in = Unit(a.x + b.x, a.y + b.y);
+  const double back = std::max(0.0, 0.5 / std::max(sineHalf, 0.1) - 1);
+  return InkNear(InkRaster{width, height, distances}, vx + back * in.x, vy + back * in.y);
 }
 
 namespace {
@@ -766,9 +802,7 @@ void PruneSpurs(StrokeGraph& g, const uint8_t* distances, int64_t width, int64_t
       if (-(ax * bx + ay * by) >= kStraight) continue;  // a T's bar: no corner
       if (crossed < 0) crossed = crossing();
       if (crossed) {
-        Node& n = g.nodes[node];
-        n.sumX = vx * static_cast<double>(n.pixels);
-        n.sumY = vy * static_cast<double>(n.pixels);
+        MoveToVertex(g.nodes[node], vx, vy);
         continue;
       }
       RestoreVertex(g, spur, node, distances, width,

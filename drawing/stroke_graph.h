@@ -31,6 +31,7 @@ struct Node {
   uint32_t pixels = 0;
   uint8_t maxDistance = 0;  // the largest chamfer distance among its pixels
   uint8_t spread = 0;       // of an X's two forks merged: half their distance, rounded up
+  uint8_t moved = 0;        // off its pixels to a sharp corner's vertex: how far, rounded up
 
   double X() const { return sumX / pixels; }
   double Y() const { return sumY / pixels; }
