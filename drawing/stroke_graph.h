@@ -143,7 +143,8 @@ std::vector<double> PairStraightness(const StrokeGraph& graph, int node, std::sp
 // pixel off the middle, and the narrowest is from one nearer an edge): at
 // a corner the arms are straight up to the vertex, and reaching too far
 // costs nothing, where a junction's bridge is a curve fitted across its
-// reach. ends: the branch ends at the node.
+// reach. At a node moved to a sharp corner's vertex, at least two pixels
+// past where it was. ends: the branch ends at the node.
 enum class ReachOf { kStrokes, kCorner };
 double JunctionReach(const StrokeGraph& graph, int node, std::span<const int> ends,
                      const uint8_t* distances, int64_t width, ReachOf of);
