@@ -126,11 +126,8 @@ bool CornerVertex(const std::vector<Point>& points, size_t begin, size_t end, si
   if (std::fabs(radiusA - radiusB) > 1 + 0.2 * radius) return false;
   // The ink reaches the radius round the vertex, less what the outline's
   // rounding may miss it by (a pixel, or a fifth) and what the arms' fits
-  // do: each up to half a pixel off (the centring of an aliased edge)
-  // moves their crossing along the bisector by that over the sine of half
-  // the corner's angle.
-  const double sineHalf = std::sqrt((1 + (ua.x * ub.x + ua.y * ub.y)) / 2);
-  const double slack = std::max(1.0, 0.2 * radius) + 0.5 / std::max(sineHalf, 0.1);
+  // may move their crossing by.
+  const double slack = std::max(1.0, 0.2 * radius) + CrossingError({-ua.x, -ua.y}, ub);
   constexpr int kRays = 16;
   for (int i = 0; i < kRays; ++i) {
     const double angle = 2 * M_PI * i / kRays;

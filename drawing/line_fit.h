@@ -39,3 +39,13 @@ FittedLine FitLine(size_t count, At at) {
   }
   return line;
 }
+
+// How far the crossing of two fitted lines may lie from the corner's
+// vertex along its bisector, a and b the unit directions of its arms from
+// the crossing: each line up to half a pixel off (the centring of an
+// aliased edge, or the skeleton's steps) moves it by that over the sine of
+// half the corner's angle.
+inline double CrossingError(PointF a, PointF b) {
+  const double sineHalf = std::sqrt(std::max(0.0, (1 - (a.x * b.x + a.y * b.y)) / 2));
+  return 0.5 / std::max(sineHalf, 0.1);
+}

@@ -644,14 +644,12 @@ bool TurnIsCorner(const StrokeGraph& g, int node, std::span<const int> ends, dou
   double vx, vy;
   if (!LinesCross(p, q, vx, vy)) return false;  // legs side by side
   // A pixel off is allowed: at a sharp corner the lines, fitted to the
-  // skeleton's steps, may cross a little beyond its vertex. Each up to
-  // half a pixel off, their crossing moves along the bisector by that over
-  // the sine of half the corner's angle: beyond a pixel, as far back in.
+  // skeleton's steps, may cross a little beyond its vertex; where their
+  // error may move the crossing farther, as far back in.
   const PointF a = Unit(p.centre.x - vx, p.centre.y - vy),
                b = Unit(q.centre.x - vx, q.centre.y - vy);
-  const double sineHalf = std::sqrt(std::max(0.0, (1 - (a.x * b.x + a.y * b.y)) / 2));
   const PointF in = Unit(a.x + b.x, a.y + b.y);
-  const double back = std::max(0.0, 0.5 / std::max(sineHalf, 0.1) - 1);
+  const double back = std::max(0.0, CrossingError(a, b) - 1);
   return InkNear(InkRaster{width, height, distances}, vx + back * in.x, vy + back * in.y);
 }
 
