@@ -182,6 +182,41 @@ TEST(SimplifierAgreement, CapacityAndTheCutReport) {
   }
 }
 
+// Paths of any steps, as the drawing mode passes its centrelines (fixed
+// point, 256 to the pixel): curves whose wobble builds wide hulls, turning
+// any way and doubling back, so that points join the hulls at either end
+// and in between.
+TEST(SimplifierAgreement, FixedPointPathsOfAnySteps) {
+  std::mt19937 random(31);
+  for (int round = 0; round < 200; ++round) {
+    const int n = 2 + static_cast<int>(random() % 1500);
+    std::vector<Point> path(static_cast<size_t>(n) + 1);
+    double x = 0, y = 0, heading = random() % 628 / 100.0;
+    const double turn = random() % 100 / 2000.0, wobble = random() % 200;
+    const double back = round % 4 == 3 ? 0.02 : 0;  // now and then a reversal
+    for (Point& p : path) {
+      heading += turn * std::normal_distribution<>(0, 1)(random);
+      if (random() % 1000 < back * 1000) heading += 3.14159;
+      x += 256 * std::cos(heading) + wobble * std::normal_distribution<>(0, 1)(random);
+      y += 256 * std::sin(heading) + wobble * std::normal_distribution<>(0, 1)(random);
+      p = {static_cast<int32_t>(std::lround(x)), static_cast<int32_t>(std::lround(y))};
+    }
+    for (double eps : {0.1, 0.3, 1.0, 4.0}) {
+      for (int mode : {0, 1}) {
+        std::vector<Point> fast(path.size()), plain(path.size());
+        const int fastCount = SimplifyPoints(path.data(), n, eps * 256, mode, fast.data(), n + 1);
+        const int plainCount =
+            SimplifyPointsStraightforward(path.data(), n, eps * 256, mode, plain.data(), n + 1);
+        ASSERT_EQ(fastCount, plainCount) << "round " << round << " eps " << eps;
+        for (int i = 0; i < fastCount; ++i) {
+          ASSERT_EQ(fast[i].x, plain[i].x) << "round " << round << " point " << i;
+          ASSERT_EQ(fast[i].y, plain[i].y) << "round " << round << " point " << i;
+        }
+      }
+    }
+  }
+}
+
 // Coordinates far past 32767: the cross products need 64 bits.
 TEST(SimplifierAgreement, LongDiagonalsAreExact) {
   Codes codes(50000, 4);

@@ -5,15 +5,10 @@
 
 #include "vectorize/chain_simplifier.h"
 
-int SimplifyChainStraightforward(const ChainCode* codes, int32_t startX, int32_t startY, int n,
-                                 double epsilon, int emitPrevious, Point* out, int capacity,
-                                 bool* cut) {
+int SimplifyPointsStraightforward(const Point* path, int n, double epsilon, int emitPrevious,
+                                  Point* out, int capacity, bool* cut) {
   if (cut) *cut = false;
   if (n < 0 || capacity < 1) return 0;
-  Point* path = new (std::nothrow) Point[static_cast<size_t>(n) + 1];
-  if (!path) return 0;
-  ChainToPoints(codes, startX, startY, n, path);
-
   int count = 0;
   auto emit = [&](Point p) {
     if (count == capacity) {
@@ -46,6 +41,19 @@ int SimplifyChainStraightforward(const ChainCode* codes, int32_t startX, int32_t
     }
   }
   if (room && (out[count - 1].x != path[n].x || out[count - 1].y != path[n].y)) emit(path[n]);
+  return count;
+}
+
+int SimplifyChainStraightforward(const ChainCode* codes, int32_t startX, int32_t startY, int n,
+                                 double epsilon, int emitPrevious, Point* out, int capacity,
+                                 bool* cut) {
+  if (cut) *cut = false;
+  if (n < 0 || capacity < 1) return 0;
+  Point* path = new (std::nothrow) Point[static_cast<size_t>(n) + 1];
+  if (!path) return 0;
+  ChainToPoints(codes, startX, startY, n, path);
+  const int count =
+      SimplifyPointsStraightforward(path, n, epsilon, emitPrevious, out, capacity, cut);
   delete[] path;
   return count;
 }

@@ -1,5 +1,6 @@
 #include "vectorize/chain_simplifier.h"
 
+#include <algorithm>
 #include <cmath>
 #include <new>
 #include <vector>
@@ -27,51 +28,102 @@ int64_t Turn(HullPoint a, HullPoint b, HullPoint c) {
   return (b.x - a.x) * (c.y - b.y) - (b.y - a.y) * (c.x - b.x);
 }
 
-// hull[0..size) is the upper hull of the points added so far: increasing x,
-// strictly turning right. Adding keeps it so; a point on or under it is
-// dropped. The lower hull is the upper hull of the mirrored points.
-void AddToUpperHull(std::vector<HullPoint>& hull, int& size, HullPoint p) {
-  // Along a path the new point is nearly always past either end: no search.
-  int lo = 0;
-  int hi = size;
-  if (size == 0 || p.x > hull[size - 1].x) {
-    lo = size;
-  } else if (p.x < hull[0].x) {
-    hi = 0;
+// The vertices of an upper hull (increasing x, strictly turning right) in a
+// buffer with room at both ends: along a path the new point lands at one end
+// or the other, whichever way the path runs, so both ends grow and shrink in
+// constant time and only a point inside the hull's span moves vertices.
+class UpperHull {
+ public:
+  int size() const { return end_ - begin_; }
+  const HullPoint& operator[](int i) const { return buffer_[begin_ + i]; }
+  void Clear() { begin_ = end_ = static_cast<int>(buffer_.size() / 2); }
+
+  // Adds p; a point on or under the hull is dropped.
+  void Add(HullPoint p) {
+    // Along a path the new point is nearly always past either end: no search.
+    int lo = 0;
+    int hi = size();
+    if (hi == 0 || p.x > (*this)[hi - 1].x) {
+      lo = hi;
+    } else if (p.x < (*this)[0].x) {
+      hi = 0;
+    }
+    while (lo < hi) {
+      const int mid = (lo + hi) / 2;
+      if ((*this)[mid].x < p.x)
+        lo = mid + 1;
+      else
+        hi = mid;
+    }
+    const int at = lo;
+    if (at < size() && (*this)[at].x == p.x) {
+      if ((*this)[at].y >= p.y) return;
+    } else {
+      if (at > 0 && at < size() && Turn((*this)[at - 1], p, (*this)[at]) >= 0) return;
+      OpenAt(at);
+    }
+    buffer_[begin_ + at] = p;
+    int left = at;  // [left, at) stop being vertices
+    while (left >= 2 && Turn((*this)[left - 2], (*this)[left - 1], p) >= 0) --left;
+    int right = at + 1;  // and so do [at + 1, right)
+    while (right + 1 < size() && Turn(p, (*this)[right], (*this)[right + 1]) >= 0) ++right;
+    if (left < at || right > at + 1) Close(left, at, right);
   }
-  while (lo < hi) {
-    const int mid = (lo + hi) / 2;
-    if (hull[mid].x < p.x)
-      lo = mid + 1;
-    else
-      hi = mid;
+
+ private:
+  // Makes room for a vertex before position at, moving the shorter side.
+  void OpenAt(int at) {
+    if (begin_ == 0 || end_ == static_cast<int>(buffer_.size())) Recentre();
+    HullPoint* base = buffer_.data() + begin_;
+    if (at < size() - at) {
+      for (int k = -1; k < at - 1; ++k) base[k] = base[k + 1];
+      --begin_;
+    } else {
+      for (int k = size(); k > at; --k) base[k] = base[k - 1];
+      ++end_;
+    }
   }
-  int at = lo;
-  if (at < size && hull[at].x == p.x) {
-    if (hull[at].y >= p.y) return;
-  } else {
-    if (at > 0 && at < size && Turn(hull[at - 1], p, hull[at]) >= 0) return;
-    if (static_cast<size_t>(size) == hull.size()) hull.emplace_back();
-    for (int k = size; k > at; --k) hull[k] = hull[k - 1];
-    ++size;
+
+  // Keeps [0, left), the vertex at `at` and [right, size), moving the
+  // shorter side up to it.
+  void Close(int left, int at, int right) {
+    HullPoint* base = buffer_.data() + begin_;
+    const HullPoint p = base[at];
+    if (left < size() - right) {
+      const int shift = right - 1 - left;
+      base[right - 1] = p;
+      for (int k = left - 1; k >= 0; --k) base[k + shift] = base[k];
+      begin_ += shift;
+    } else {
+      base[left] = p;
+      int to = left + 1;
+      for (int k = right; k < size(); ++k) base[to++] = base[k];
+      end_ = begin_ + to;
+    }
   }
-  hull[at] = p;
-  int left = at;  // hull[left..at) stop being vertices
-  while (left >= 2 && Turn(hull[left - 2], hull[left - 1], p) >= 0) --left;
-  int right = at + 1;  // and so do hull[at + 1..right)
-  while (right + 1 < size && Turn(p, hull[right], hull[right + 1]) >= 0) ++right;
-  if (left == at && right == at + 1) return;
-  int to = left;
-  hull[to++] = p;
-  for (int k = right; k < size; ++k) hull[to++] = hull[k];
-  size = to;
-}
+
+  // Puts the vertices in the middle of a buffer with room for as many again
+  // on each side.
+  void Recentre() {
+    const int n = size();
+    std::vector<HullPoint> fresh(std::max<size_t>(64, 4 * static_cast<size_t>(n) + 4));
+    const int from = static_cast<int>(fresh.size() / 2) - n / 2;
+    for (int k = 0; k < n; ++k) fresh[from + k] = buffer_[begin_ + k];
+    buffer_.swap(fresh);
+    begin_ = from;
+    end_ = from + n;
+  }
+
+  std::vector<HullPoint> buffer_;
+  int begin_ = 0;
+  int end_ = 0;
+};
 
 // The largest nx * x + ny * y over the points of an upper hull, for ny >= 0:
 // along such a hull the product rises, then falls.
-int64_t HighestAlong(const std::vector<HullPoint>& hull, int size, int64_t nx, int64_t ny) {
+int64_t HighestAlong(const UpperHull& hull, int64_t nx, int64_t ny) {
   int lo = 0;
-  int hi = size - 1;
+  int hi = hull.size() - 1;
   while (lo < hi) {
     const int mid = (lo + hi) / 2;
     const int64_t rise =
@@ -84,11 +136,11 @@ int64_t HighestAlong(const std::vector<HullPoint>& hull, int size, int64_t nx, i
   return nx * hull[lo].x + ny * hull[lo].y;
 }
 
-// The largest nx * x + ny * y over all points added to the two hulls.
-int64_t Highest(const std::vector<HullPoint>& upper, int upperSize,
-                const std::vector<HullPoint>& mirrored, int lowerSize, int64_t nx, int64_t ny) {
-  if (ny >= 0) return HighestAlong(upper, upperSize, nx, ny);
-  return HighestAlong(mirrored, lowerSize, nx, -ny);
+// The largest nx * x + ny * y over all points added to the two hulls (the
+// lower hull is the upper hull of the mirrored points).
+int64_t Highest(const UpperHull& upper, const UpperHull& mirrored, int64_t nx, int64_t ny) {
+  if (ny >= 0) return HighestAlong(upper, nx, ny);
+  return HighestAlong(mirrored, nx, -ny);
 }
 
 }  // namespace
@@ -104,19 +156,17 @@ int SimplifyPoints(const Point* path, int n, double epsilon, int emitPrevious, P
   if (n < 0 || capacity < 1) return 0;
   // The hulls hold only their vertices, which stay few along digital
   // curves: they grow as needed rather than with the path.
-  std::vector<HullPoint> upper, mirrored;
-  int upperSize = 0;
-  int lowerSize = 0;
+  UpperHull upper, mirrored;
   int a = 0;
   auto startWindow = [&] {
-    upperSize = 0;
-    lowerSize = 0;
+    upper.Clear();
+    mirrored.Clear();
   };
   auto addToWindow = [&](int k) {
     const HullPoint p{static_cast<int64_t>(path[k].x) - path[a].x,
                       static_cast<int64_t>(path[k].y) - path[a].y};
-    AddToUpperHull(upper, upperSize, p);
-    AddToUpperHull(mirrored, lowerSize, {p.x, -p.y});
+    upper.Add(p);
+    mirrored.Add({p.x, -p.y});
   };
 
   int count = 0;
@@ -140,8 +190,8 @@ int SimplifyPoints(const Point* path, int n, double epsilon, int emitPrevious, P
     // not a number: no break.
     if (dx != 0 || dy != 0) {
       // cross = (y - ay) * dx - (x - ax) * dy for a window point (x, y).
-      const int64_t most = Highest(upper, upperSize, mirrored, lowerSize, -dy, dx);
-      const int64_t least = -Highest(upper, upperSize, mirrored, lowerSize, dy, -dx);
+      const int64_t most = Highest(upper, mirrored, -dy, dx);
+      const int64_t least = -Highest(upper, mirrored, dy, -dx);
       const int64_t cross = most >= -least ? most : least;
       // Squares first, which need no root: only a distance within a hair of
       // epsilon takes the plain comparison, so the result is that one's.
