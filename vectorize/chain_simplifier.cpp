@@ -39,7 +39,7 @@ class UpperHull {
   void Clear() { begin_ = end_ = static_cast<int>(buffer_.size() / 2); }
 
   // Adds p; a point on or under the hull is dropped.
-  void Add(HullPoint p) {
+  void Add(const HullPoint& p) {
     // Along a path the new point is nearly always past either end: no search.
     int lo = 0;
     int hi = size();
@@ -120,27 +120,46 @@ class UpperHull {
 };
 
 // The largest nx * x + ny * y over the points of an upper hull, for ny >= 0:
-// along such a hull the product rises, then falls.
-int64_t HighestAlong(const UpperHull& hull, int64_t nx, int64_t ny) {
-  int lo = 0;
-  int hi = hull.size() - 1;
-  while (lo < hi) {
-    const int mid = (lo + hi) / 2;
-    const int64_t rise =
-        nx * (hull[mid + 1].x - hull[mid].x) + ny * (hull[mid + 1].y - hull[mid].y);
-    if (rise > 0)
-      lo = mid + 1;
-    else
-      hi = mid;
+// along such a hull the product rises, then falls. The search starts from
+// the vertex where the last query of its kind ended (`from`): along a path
+// the chord turns slowly and the top moves a vertex or so, found in two or
+// three steps; a top that moved far is found by galloping, in logarithmic
+// time as a plain search.
+int64_t HighestAlong(const UpperHull& hull, int64_t nx, int64_t ny, int& from) {
+  const int last = hull.size() - 1;
+  // Whether the product stops rising at vertex k: false, then true.
+  const auto past = [&](int k) {
+    return k == last || nx * (hull[k + 1].x - hull[k].x) + ny * (hull[k + 1].y - hull[k].y) <= 0;
+  };
+  // The top is the first vertex past; past(lo) is false (or lo is -1),
+  // past(hi) true.
+  int lo, hi;
+  const int k = std::clamp(from, 0, last);
+  if (past(k)) {
+    hi = k;
+    lo = k - 1;
+    for (int step = 2; lo >= 0 && past(lo); step *= 2) hi = lo, lo = hi - step;
+    lo = std::max(lo, -1);
+  } else {
+    lo = k;
+    hi = std::min(k + 1, last);
+    for (int step = 2; !past(hi); step *= 2) lo = hi, hi = std::min(lo + step, last);
   }
-  return nx * hull[lo].x + ny * hull[lo].y;
+  while (hi - lo > 1) {
+    const int mid = lo + (hi - lo) / 2;
+    (past(mid) ? hi : lo) = mid;
+  }
+  from = hi;
+  return nx * hull[hi].x + ny * hull[hi].y;
 }
 
 // The largest nx * x + ny * y over all points added to the two hulls (the
-// lower hull is the upper hull of the mirrored points).
-int64_t Highest(const UpperHull& upper, const UpperHull& mirrored, int64_t nx, int64_t ny) {
-  if (ny >= 0) return HighestAlong(upper, nx, ny);
-  return HighestAlong(mirrored, nx, -ny);
+// lower hull is the upper hull of the mirrored points). from: where this
+// kind of query last ended on each hull.
+int64_t Highest(const UpperHull& upper, const UpperHull& mirrored, int64_t nx, int64_t ny,
+                int from[2]) {
+  if (ny >= 0) return HighestAlong(upper, nx, ny, from[0]);
+  return HighestAlong(mirrored, nx, -ny, from[1]);
 }
 
 }  // namespace
@@ -149,7 +168,8 @@ int64_t Highest(const UpperHull& upper, const UpperHull& mirrored, int64_t nx, i
 // product is exact and the chord's length the same for all of them, so the
 // largest |cross| decides, and it lies on a vertex of the window's convex
 // hull. The hull grows by one pixel per floater step and is queried in
-// logarithmic time; the comparison itself is the plain one, made once.
+// logarithmic time at worst, in a few steps along a path; the comparison
+// itself is the plain one, made once.
 int SimplifyPoints(const Point* path, int n, double epsilon, int emitPrevious, Point* out,
                    int capacity, bool* cut) {
   if (cut) *cut = false;
@@ -157,6 +177,7 @@ int SimplifyPoints(const Point* path, int n, double epsilon, int emitPrevious, P
   // The hulls hold only their vertices, which stay few along digital
   // curves: they grow as needed rather than with the path.
   UpperHull upper, mirrored;
+  int fromMost[2] = {0, 0}, fromLeast[2] = {0, 0};
   int a = 0;
   auto startWindow = [&] {
     upper.Clear();
@@ -190,8 +211,8 @@ int SimplifyPoints(const Point* path, int n, double epsilon, int emitPrevious, P
     // not a number: no break.
     if (dx != 0 || dy != 0) {
       // cross = (y - ay) * dx - (x - ax) * dy for a window point (x, y).
-      const int64_t most = Highest(upper, mirrored, -dy, dx);
-      const int64_t least = -Highest(upper, mirrored, dy, -dx);
+      const int64_t most = Highest(upper, mirrored, -dy, dx, fromMost);
+      const int64_t least = -Highest(upper, mirrored, dy, -dx, fromLeast);
       const int64_t cross = most >= -least ? most : least;
       // Squares first, which need no root: only a distance within a hair of
       // epsilon takes the plain comparison, so the result is that one's.
