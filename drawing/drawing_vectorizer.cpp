@@ -8,6 +8,7 @@
 #include "drawing/distance_map.h"
 #include "drawing/filled_areas.h"
 #include "drawing/fixed_point.h"
+#include "drawing/long_path_fit.h"
 #include "drawing/stroke_graph.h"
 #include "drawing/stroke_order.h"
 #include "drawing/thinning.h"
@@ -28,7 +29,7 @@ int FixedPointScale(const GrayImage& mask) {
 // Appends the simplified stroke. path: the centreline in fixed point; the
 // fit is written over it.
 void AddSimplified(Drawing& drawing, std::vector<Point>& path, bool closed, double epsilon,
-                   int scale) {
+                   int scale, int threads) {
   // A ring smaller than the tolerance still keeps a body: its farthest point.
   Point far = path[0];
   if (closed) {
@@ -41,7 +42,7 @@ void AddSimplified(Drawing& drawing, std::vector<Point>& path, bool closed, doub
   const Point first = path[0];
   const int n = static_cast<int>(path.size()) - 1;
   path.resize(std::max<size_t>(path.size(), 3));  // room for the fallbacks below
-  int count = SimplifyPoints(path.data(), n, epsilon * scale, 1, path.data(), n + 1);
+  int count = FitLongPath(path.data(), n, epsilon * scale, path.data(), threads);
   if (closed && count < 3 && n >= 2) {
     path[0] = first, path[1] = far, path[2] = first;
     count = 3;
@@ -66,7 +67,7 @@ void AddFitted(Drawing& drawing, std::vector<Point>& path, bool closed, double e
   for (size_t i = 0; i < path.size(); ++i) points[i] = FromFixed(path[i], scale);
   FitLinesAndArcs(points, epsilon, fit);
   if (fit.vertices.size() < (closed ? 3u : 2u)) {
-    AddSimplified(drawing, path, closed, epsilon, scale);
+    AddSimplified(drawing, path, closed, epsilon, scale, 1);
     drawing.bulges.resize(drawing.points.size(), 0);
     return;
   }
@@ -101,7 +102,7 @@ void TraceRuns(const RunTracing& t, size_t begin, size_t end, Drawing& out) {
     if (t.options.curves) {
       AddFitted(out, path, run.closed, t.options.epsilon, t.scale, fit, fitPoints);
     } else {
-      AddSimplified(out, path, run.closed, t.options.epsilon, t.scale);
+      AddSimplified(out, path, run.closed, t.options.epsilon, t.scale, t.options.threads);
     }
   }
 }

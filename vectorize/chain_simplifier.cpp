@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <new>
 #include <vector>
 
@@ -170,40 +171,23 @@ int64_t Highest(const UpperHull& upper, const UpperHull& mirrored, int64_t nx, i
 // hull. The hull grows by one pixel per floater step and is queried in
 // logarithmic time at worst, in a few steps along a path; the comparison
 // itself is the plain one, made once.
-int SimplifyPoints(const Point* path, int n, double epsilon, int emitPrevious, Point* out,
-                   int capacity, bool* cut) {
-  if (cut) *cut = false;
-  if (n < 0 || capacity < 1) return 0;
+void FitAnchors(const Point* path, int n, int from, double epsilon, int emitPrevious,
+                const std::function<bool(int)>& take) {
   // The hulls hold only their vertices, which stay few along digital
   // curves: they grow as needed rather than with the path.
   UpperHull upper, mirrored;
   int fromMost[2] = {0, 0}, fromLeast[2] = {0, 0};
-  int a = 0;
-  auto startWindow = [&] {
-    upper.Clear();
-    mirrored.Clear();
-  };
+  int a = from;
   auto addToWindow = [&](int k) {
     const HullPoint p{static_cast<int64_t>(path[k].x) - path[a].x,
                       static_cast<int64_t>(path[k].y) - path[a].y};
     upper.Add(p);
     mirrored.Add({p.x, -p.y});
   };
-
-  int count = 0;
-  auto emit = [&](Point p) {
-    if (count == capacity) {
-      if (cut) *cut = true;
-      return false;
-    }
-    out[count++] = p;
-    return true;
-  };
-  emit(path[0]);
-  int f = 2;
-  if (f <= n) addToWindow(1);
-  bool room = true;
-  while (room && f <= n) {
+  if (!take(a)) return;
+  int f = a + 2;
+  if (f <= n) addToWindow(a + 1);
+  while (f <= n) {
     const int64_t dx = path[f].x - path[a].x;
     const int64_t dy = path[f].y - path[a].y;
     bool broken = false;
@@ -229,15 +213,33 @@ int SimplifyPoints(const Point* path, int n, double epsilon, int emitPrevious, P
     }
     if (broken) {
       a = emitPrevious ? f - 1 : f;
-      room = emit(path[a]);
+      if (!take(a)) return;
       f = a + 2;
-      startWindow();
+      upper.Clear();
+      mirrored.Clear();
       if (f <= n) addToWindow(a + 1);
     } else {
       addToWindow(f);
       ++f;
     }
   }
+}
+
+int SimplifyPoints(const Point* path, int n, double epsilon, int emitPrevious, Point* out,
+                   int capacity, bool* cut) {
+  if (cut) *cut = false;
+  if (n < 0 || capacity < 1) return 0;
+  int count = 0;
+  auto emit = [&](Point p) {
+    if (count == capacity) {
+      if (cut) *cut = true;
+      return false;
+    }
+    out[count++] = p;
+    return true;
+  };
+  bool room = true;
+  FitAnchors(path, n, 0, epsilon, emitPrevious, [&](int a) { return room = emit(path[a]); });
   if (room && (out[count - 1].x != path[n].x || out[count - 1].y != path[n].y)) emit(path[n]);
   return count;
 }

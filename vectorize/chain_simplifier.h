@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 #include "document/app_state.h"
 
 // Reported by RunVectorization beside the trace's bits.
@@ -21,6 +23,14 @@ int SimplifyChain(const ChainCode* codes, int32_t startX, int32_t startY, int n,
 // point is written only over one already passed.
 int SimplifyPoints(const Point* path, int n, double epsilon, int emitPrevious, Point* out,
                    int capacity, bool* cut = nullptr);
+
+// The same fit as the path indices of its critical points, from the anchor
+// `from` on: hands each anchor to `take` in order, `from` first, until
+// `take` returns false or the path ends (the path's last point, which
+// closes every fit, is handed over only where a break falls on it). The fit
+// from an anchor depends on nothing before it.
+void FitAnchors(const Point* path, int n, int from, double epsilon, int emitPrevious,
+                const std::function<bool(int)>& take);
 
 // Traces and simplifies the current picture into app's chain and critical
 // points. Returns the report bits (kTraceNoStart, kTraceChainCut,
