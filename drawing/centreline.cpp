@@ -243,12 +243,16 @@ PointF FittedEnd(std::vector<Point>& pixels, const InkRaster& r) {
   const PointF b3 = Centred(pixels, deepest, r);
   PointF d = Unit(b.x - b2.x, b.y - b2.y);
   const PointF before = Unit(b2.x - b3.x, b2.y - b3.y);
-  // Where the body bends its direction misses the cap: then towards the tip.
-  if (deeper == body || deepest == deeper || d.x * before.x + d.y * before.y < 0.94) {
+  const double limit = 4 * radius + 4;
+  // Where the body bends its direction misses the cap: then towards the
+  // tip. So too where the stroke curls in its last pixels: the tip lies
+  // aside of the body's line, beyond the ink of a straight end.
+  const double aside = std::fabs((x(0) - b.x) * d.y - (y(0) - b.y) * d.x);
+  if (deeper == body || deepest == deeper || d.x * before.x + d.y * before.y < 0.94 ||
+      aside > HalfWidth(r, b, d, limit) + 1) {
     d = Unit(x(0) - b.x, y(0) - b.y);
   }
   if (d.x == 0 && d.y == 0) return {x(0), y(0)};
-  const double limit = 4 * radius + 4;
   const double half = HalfWidth(r, b, d, limit);
   const double ahead = InkAhead(r, b.x, b.y, d.x, d.y, limit + body);
   const double along = std::max(0.0, ahead - half);

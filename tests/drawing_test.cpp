@@ -146,6 +146,41 @@ TEST(Drawing, ThinLineEndsAtEverySlope) {
   }
 }
 
+// A stroke that turns a right angle in its last width or so (the tail of
+// a lettered s with a 3 px pen): the tip lies aside of the body's line,
+// beyond the ink a straight end would have, and the end is sought towards
+// the tip rather than along the body, which leaves the ink at the turn
+// (1.06 to 1.47 px short).
+TEST(Drawing, EndsThatTurnInTheirLastWidthReachTheirCap) {
+  const struct {
+    double w, heading, radius, turn, bx, by, side;
+  } tails[] = {{3.4547, 2.0042, 2.7300, 1.5537, 60.3080, 60.2639, -1},
+               {4.6540, 1.4919, 4.3065, 1.5241, 60.0518, 60.0019, -1},
+               {3.1358, 4.0053, 3.0143, 1.5415, 60.3912, 60.9089, 1},
+               {3.8833, 0.3855, 3.0640, 1.5349, 60.5684, 60.3359, 1},
+               {4.7553, 2.6150, 3.6797, 1.5462, 60.8423, 60.7250, 1}};
+  for (const auto& [w, a, radius, turn, bx, by, side] : tails) {
+    // A straight body of 40 px, then an arc of `turn` about a centre aside.
+    std::vector<Segment> stroke = {{bx - 40 * std::cos(a), by - 40 * std::sin(a), bx, by}};
+    const double cx = bx - side * radius * std::sin(a), cy = by + side * radius * std::cos(a);
+    const auto at = [&](int k) {
+      const double t = a + side * turn * k / 12;
+      return std::pair{cx + side * radius * std::sin(t), cy - side * radius * std::cos(t)};
+    };
+    for (int k = 0; k < 12; ++k) {
+      stroke.push_back({at(k).first, at(k).second, at(k + 1).first, at(k + 1).second});
+    }
+    const auto [ex, ey] = at(12);
+    SCOPED_TRACE(testing::Message() << "width " << w << ", heading " << a);
+    const Drawing d = Vectorize(DrawSampled(120, 120, stroke, w));
+    ASSERT_EQ(d.strokes.size(), 1u);
+    const std::span<const DrawnPoint> points = d.Points(d.strokes[0]);
+    const DrawnPoint p = points.front(), q = points.back();
+    EXPECT_LE(std::min(std::hypot(p.x - ex, p.y - ey), std::hypot(q.x - ex, q.y - ey)), 1.0);
+    EXPECT_LE(Worst(d, d.strokes[0], stroke), 1.0);
+  }
+}
+
 // Thin lines running off the picture at every side and slope: an end
 // reaching for the ink's last pixel stops at the picture's edge.
 TEST(Drawing, EndsAtThePicturesEdgeStayInside) {
