@@ -248,12 +248,14 @@ PointF FittedEnd(std::vector<Point>& pixels, const InkRaster& r) {
   // tip. So too where the stroke curls in its last pixels: the tip lies
   // aside of the body's line, beyond the ink of a straight end.
   const double aside = std::fabs((x(0) - b.x) * d.y - (y(0) - b.y) * d.x);
+  double half = -1;  // across the body, once d is settled
   if (deeper == body || deepest == deeper || d.x * before.x + d.y * before.y < 0.94 ||
-      aside > HalfWidth(r, b, d, limit) + 1) {
+      aside > (half = HalfWidth(r, b, d, limit)) + 1) {
     d = Unit(x(0) - b.x, y(0) - b.y);
+    half = -1;
   }
   if (d.x == 0 && d.y == 0) return {x(0), y(0)};
-  const double half = HalfWidth(r, b, d, limit);
+  if (half < 0) half = HalfWidth(r, b, d, limit);
   const double ahead = InkAhead(r, b.x, b.y, d.x, d.y, limit + body);
   const double along = std::max(0.0, ahead - half);
   const PointF end = CapCentre(r, {b.x + along * d.x, b.y + along * d.y}, b, half);
