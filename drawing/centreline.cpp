@@ -259,18 +259,20 @@ PointF FittedEnd(std::vector<Point>& pixels, const InkRaster& r) {
     const PointF d = Unit(tip.x - back.x, tip.y - back.y);
     if (d.x == 0 && d.y == 0) return tip;
     double half = RunHalfWidth(pixels, body, r);
-    if (half < 0) {
-      // The middle of five chords across the body: one through a stair's
-      // step spans both its pixels, a quarter pixel too wide a side, and
-      // one slanted through a step of the outline misses a pixel, half a
-      // pixel too narrow.
+    if (half < 0.75) {
+      // Too few runs, or a line a pixel wide, whose ink ends with its last
+      // pixel: the runs through its steps (two pixels) would pull the end
+      // back into it. The middle of five chords across the body: one
+      // through a stair's step spans both its pixels, a quarter pixel too
+      // wide a side, and one slanted through a step of the outline misses
+      // a pixel, half a pixel too narrow.
       double chords[5];
       size_t n = 0;
       for (size_t k = 2; k <= std::min<size_t>(pixels.size() - 1, 6); ++k) {
         chords[n++] = HalfWidth(r, Centred(pixels, k, r), d, 4);
       }
       std::nth_element(chords, chords + n / 2, chords + n);
-      half = chords[n / 2];
+      half = half < 0 ? chords[n / 2] : std::min(half, chords[n / 2]);
     }
     if (half < 1.25) {
       const double reach =
