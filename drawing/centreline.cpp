@@ -247,6 +247,8 @@ PointF FittedEnd(std::vector<Point>& pixels, const InkRaster& r) {
   const size_t deeper =
       std::min(pixels.size() - 1, body + std::max<size_t>(4, static_cast<size_t>(2 * radius)));
   if (pixels.size() < 3) return Centred(pixels, 0, r);
+  // A thin stroke's half width from its runs, for either way to its end.
+  const double runs = radius < 2.5 ? RunHalfWidth(pixels, body, r) : -1;
   if (radius < 2.5) {
     // A thin line (up to about two and a half pixels wide): from its last
     // pixel on along its last few, as far as the ink goes less the cap's
@@ -258,7 +260,7 @@ PointF FittedEnd(std::vector<Point>& pixels, const InkRaster& r) {
     const PointF back = Centred(pixels, std::min<size_t>(pixels.size() - 1, 4), r);
     const PointF d = Unit(tip.x - back.x, tip.y - back.y);
     if (d.x == 0 && d.y == 0) return tip;
-    double half = RunHalfWidth(pixels, body, r);
+    double half = runs;
     if (half < 0.75) {
       // Too few runs, or a line a pixel wide, whose ink ends with its last
       // pixel: the runs through its steps (two pixels) would pull the end
@@ -296,7 +298,6 @@ PointF FittedEnd(std::vector<Point>& pixels, const InkRaster& r) {
   // tip. So too where the stroke curls in its last pixels: the tip lies
   // aside of the body's line, beyond the ink of a straight end.
   const double aside = std::fabs((x(0) - b.x) * d.y - (y(0) - b.y) * d.x);
-  const double runs = radius < 2.5 ? RunHalfWidth(pixels, body, r) : -1;
   const auto across = [&](PointF along) {
     return runs >= 0 ? runs : HalfWidth(r, b, along, limit);
   };
